@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstddef>
+
+namespace scalecheck::platform {
+
+constexpr int kKeyEscape = 27;
+
+// The operator's console. Texts are Windows-1251 bytes; each system shows
+// them in its own way (UTF-16 to a Windows console, UTF-8 to a terminal).
+class Console {
+ public:
+  virtual ~Console() = default;
+  // Writes the text as it stands; no line end is added.
+  virtual void write(const char* text1251, std::size_t length) = 0;
+  // Reads one echoed line, without its line end, into `buffer` (NUL
+  // terminated, at most size - 1 bytes). The rest of a longer line is read
+  // and discarded. At the end of input the line is empty.
+  virtual void readLine(char* buffer, std::size_t size) = 0;
+  // _kbhit: true when a key is waiting; never blocks.
+  virtual bool keyWaiting() = 0;
+  // _getch: one key, unechoed; blocks until there is one. A lone Esc gives
+  // kKeyEscape; a key that sends a sequence is consumed whole and never gives
+  // kKeyEscape. Returns -1 when no key can ever come (end of input).
+  virtual int readKey() = 0;
+  // True once the operator asked the program to stop by other means than
+  // Esc (Ctrl+C, or a termination signal on POSIX); the program then closes
+  // the link and ends as after Esc.
+  virtual bool interruptRequested() = 0;
+};
+
+// The process's console. Its first use prepares it (code pages, terminal
+// modes, interrupt handling); everything it changed is restored at exit.
+Console& systemConsole();
+
+}  // namespace scalecheck::platform

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace scalecheck::platform {
+
+// The Win32 device control block (DCB), member for member, so the link code
+// can change exactly the members it means to and leave the driver's values in
+// all others. Its size is 28 bytes, the value DCBlength must carry.
+struct CommState {
+  std::uint32_t length = 0;    // DCBlength
+  std::uint32_t baudRate = 0;  // BaudRate
+  std::uint32_t flags = 0;     // the bit fields fBinary .. fAbortOnError
+  std::uint16_t reserved = 0;  // wReserved
+  std::uint16_t xonLimit = 0;
+  std::uint16_t xoffLimit = 0;
+  std::uint8_t byteSize = 0;  // data bits, 5..8
+  std::uint8_t parity = 0;    // 0 none, 1 odd, 2 even, 3 mark, 4 space
+  std::uint8_t stopBits = 0;  // 0 one, 1 one and a half, 2 two
+  char xonChar = 0;
+  char xoffChar = 0;
+  char errorChar = 0;
+  char eofChar = 0;
+  char evtChar = 0;
+  std::uint16_t reserved1 = 0;
+};
+static_assert(sizeof(CommState) == 28, "CommState must match the Win32 DCB layout");
+
+// Bits of CommState::flags, in the order of the DCB bit fields.
+namespace dcb {
+constexpr std::uint32_t kBinary = 0x0001;
+constexpr std::uint32_t kParityCheck = 0x0002;
+constexpr std::uint32_t kOutxCtsFlow = 0x0004;
+constexpr std::uint32_t kOutxDsrFlow = 0x0008;
+constexpr std::uint32_t kDtrControlMask = 0x0030;  // 0 disable, 1 enable, 2 handshake
+constexpr std::uint32_t kDtrControlEnable = 0x0010;
+constexpr std::uint32_t kDsrSensitivity = 0x0040;
+constexpr std::uint32_t kTxContinueOnXoff = 0x0080;
+constexpr std::uint32_t kOutX = 0x0100;
+constexpr std::uint32_t kInX = 0x0200;
+constexpr std::uint32_t kErrorChar = 0x0400;
+constexpr std::uint32_t kNull = 0x0800;
+constexpr std::uint32_t kRtsControlMask = 0x3000;  // 0 disable, 1 enable, 2 handshake, 3 toggle
+constexpr std::uint32_t kRtsControlEnable = 0x1000;
+constexpr std::uint32_t kRtsControlHandshake = 0x2000;
+constexpr std::uint32_t kAbortOnError = 0x4000;
+}  // namespace dcb
+
+// COMMTIMEOUTS. All zero: a read returns only when every requested byte has
+// arrived, a write when the driver has taken every byte.
+struct CommTimeouts {
+  std::uint32_t readInterval = 0;
+  std::uint32_t readTotalMultiplier = 0;
+  std::uint32_t readTotalConstant = 0;
+  std::uint32_t writeTotalMultiplier = 0;
+  std::uint32_t writeTotalConstant = 0;
+};
+
+// What ClearCommError reports besides the error word (COMSTAT).
+struct CommStatus {
+  std::uint32_t inQueue = 0;   // cbInQue: bytes waiting to be read
+  std::uint32_t outQueue = 0;  // cbOutQue: bytes not yet sent
+};
+
+// Event mask bits (SetCommMask, WaitCommEvent) and purge flags (PurgeComm).
+constexpr std::uint32_t kEventRxChar = 0x0001;   // EV_RXCHAR
+constexpr std::uint32_t kEventTxEmpty = 0x0004;  // EV_TXEMPTY
+constexpr std::uint32_t kPurgeTxAbort = 0x0001;  // PURGE_TXABORT
+constexpr std::uint32_t kPurgeRxAbort = 0x0002;  // PURGE_RXABORT
+constexpr std::uint32_t kPurgeTxClear = 0x0004;  // PURGE_TXCLEAR
+constexpr std::uint32_t kPurgeRxClear = 0x0008;  // PURGE_RXCLEAR
+
+// One open serial port, used the way Win32 communications functions use a
+// port handle opened for ordinary (non-overlapped) I/O. Every operation
+// returns true on success, as the Win32 calls return nonzero.
+class SerialPort {
+ public:
+  virtual ~SerialPort() = default;
+  // GetCommState / SetCommState.
+  virtual bool getState(CommState& state) = 0;
+  virtual bool setState(const CommState& state) = 0;
+  // GetCommTimeouts / SetCommTimeouts.
+  virtual bool getTimeouts(CommTimeouts& timeouts) = 0;
+  virtual bool setTimeouts(const CommTimeouts& timeouts) = 0;
+  // PurgeComm: discards the queues the flags name (it does not wait for them).
+  virtual bool purge(std::uint32_t flags) = 0;
+  // SetCommMask: the events a later waitEvent waits for.
+  virtual bool setEventMask(std::uint32_t mask) = 0;
+  // WriteFile: blocks until the driver has taken the bytes (no write time-outs).
+  virtual bool write(const std::uint8_t* bytes, std::uint32_t length, std::uint32_t& written) = 0;
+  // WaitCommEvent: blocks until an event of the current mask occurs; `events`
+  // names what happened and may be empty.
+  virtual bool waitEvent(std::uint32_t& events) = 0;
+  // ClearCommError: reports and resets line errors, and how many bytes wait.
+  virtual bool clearError(std::uint32_t& errors, CommStatus& status) = 0;
+  // ReadFile into `buffer`; `got` may be less than `length` when the port's
+  // time-outs allow it.
+  virtual bool read(std::uint8_t* buffer, std::uint32_t length, std::uint32_t& got) = 0;
+  // Gives up the processor while polling for input. On Windows this is
+  // Sleep(0) and ignores the bound; elsewhere it waits for input to arrive,
+  // at most `maxMilliseconds`, so that polling costs no processor time.
+  virtual void waitForInput(std::uint32_t maxMilliseconds) = 0;
+  // CloseHandle. After a successful close the object holds no port.
+  virtual bool close() = 0;
+};
+
+class SerialPorts {
+ public:
+  virtual ~SerialPorts() = default;
+  // CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0,
+  // NULL): exclusive, non-overlapped. Null where Win32 gives
+  // INVALID_HANDLE_VALUE. Names are the Windows ones ("com1",
+  // "\\.\com10"); other systems map them to their own devices.
+  virtual std::unique_ptr<SerialPort> open(const char* name) = 0;
+};
+
+}  // namespace scalecheck::platform
