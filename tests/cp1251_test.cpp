@@ -8,8 +8,7 @@ namespace {
 TEST(Cp1251, LiteralsBecomeCodePageBytesWhileCompiling) {
   constexpr auto text = cp1251("Ст[ кг ёЁ №");
   static_assert(text.size == 11, "one byte per character");
-  EXPECT_EQ(std::string(text.c_str(), text.size),
-            "\xD1\xF2[ \xEA\xE3 \xB8\xA8 \xB9");
+  EXPECT_EQ(std::string(text.c_str(), text.size), "\xD1\xF2[ \xEA\xE3 \xB8\xA8 \xB9");
 }
 
 TEST(Cp1251, EveryByteRoundTripsThroughUtf8AndUtf16) {

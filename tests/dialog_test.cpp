@@ -43,7 +43,8 @@ DialogRun runDialog(const std::string& option, const std::string& port, bool por
   console.typeLine(port);
   console.pressKeyAt(0, 'q');  // answers the one-key wait after a failure
   const int status = runScaleCheck(console, fake.services);
-  return {console.utf8(), status, console.keysRead, fake.serialPorts.namesOpened, fake.serial.isOpen};
+  return {console.utf8(), status, console.keysRead, fake.serialPorts.namesOpened,
+          fake.serial.isOpen};
 }
 
 TEST(Dialog, OptionAnswersSelectOrEndTheRun) {
@@ -51,8 +52,16 @@ TEST(Dialog, OptionAnswersSelectOrEndTheRun) {
     const char* answer;
     bool accepted;
   };
-  const Case cases[] = {{"1", true}, {"2", true},   {" 2", true}, {"2x", true}, {"+1", true},
-                        {"3", false}, {"0", false}, {"", false},  {"x", false}, {"-1", false},
+  const Case cases[] = {{"1", true},
+                        {"2", true},
+                        {" 2", true},
+                        {"2x", true},
+                        {"+1", true},
+                        {"3", false},
+                        {"0", false},
+                        {"", false},
+                        {"x", false},
+                        {"-1", false},
                         {"99999999999999999999", false}};
   for (const Case& c : cases) {
     const DialogRun run = runDialog(c.answer, "com1");
@@ -73,12 +82,23 @@ TEST(Dialog, PortAnswersNameTheComPort) {
     const char* opened;  // null: refused
   };
   const Case cases[] = {
-      {"com3", "com3"},      {"COM3", "com3"},          {"Com3", "com3"},
-      {"3", "com3"},         {"256", "\\\\.\\com256"},  {"com10", "\\\\.\\com10"},
-      {"com1234", "\\\\.\\com123"},                     {"x5", "com5"},
-      {"c0m", nullptr},      {"com257", nullptr},       {"0", nullptr},
-      {"1234", nullptr},     {"port5", nullptr},        {"com", nullptr},
-      {"", nullptr},         {"com 7", "com7"},         {"com0", nullptr},
+      {"com3", "com3"},
+      {"COM3", "com3"},
+      {"Com3", "com3"},
+      {"3", "com3"},
+      {"256", "\\\\.\\com256"},
+      {"com10", "\\\\.\\com10"},
+      {"com1234", "\\\\.\\com123"},
+      {"x5", "com5"},
+      {"c0m", nullptr},
+      {"com257", nullptr},
+      {"0", nullptr},
+      {"1234", nullptr},
+      {"port5", nullptr},
+      {"com", nullptr},
+      {"", nullptr},
+      {"com 7", "com7"},
+      {"com0", nullptr},
   };
   for (const Case& c : cases) {
     const DialogRun run = runDialog("1", c.answer);
@@ -125,16 +145,32 @@ TEST(Dialog, EndOfInputStillEndsTheRun) {
   EXPECT_EQ(console.utf8(), kBanner + kBadOption);
 }
 
+TEST(Dialog, AnInterruptWhileAnsweringEndsQuietly) {
+  FakeServices fake;
+  FakeConsole console(fake.clock);
+  console.interruptAt(0);
+  EXPECT_EQ(runScaleCheck(console, fake.services), 0);
+  EXPECT_EQ(console.utf8(), kBanner);
+  EXPECT_EQ(console.keysRead, 0);
+}
+
 TEST(AnswerParsing, LeadingIntegerSaturatesInsteadOfOverflowing) {
   struct Case {
     const char* text;
     std::int32_t value;
   };
   const Case cases[] = {
-      {"42", 42},          {"  -7x", -7},         {"+3", 3},           {"x1", 0},
-      {"", 0},             {"-", 0},              {"2147483647", 2147483647},
-      {"2147483648", 2147483647},                 {"-2147483648", -2147483647 - 1},
-      {"-99999999999999999999", -2147483647 - 1}, {"\t\n 12", 12},
+      {"42", 42},
+      {"  -7x", -7},
+      {"+3", 3},
+      {"x1", 0},
+      {"", 0},
+      {"-", 0},
+      {"2147483647", 2147483647},
+      {"2147483648", 2147483647},
+      {"-2147483648", -2147483647 - 1},
+      {"-99999999999999999999", -2147483647 - 1},
+      {"\t\n 12", 12},
   };
   for (const Case& c : cases) EXPECT_EQ(leadingInteger(c.text), c.value) << c.text;
 }

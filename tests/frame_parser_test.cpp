@@ -52,7 +52,8 @@ using U = WeightUnit;
 INSTANTIATE_TEST_SUITE_P(
     Frames, FrameParserAccepts,
     ::testing::Values(
-        Accepted{"Typical", "ST,GS,+  1.234kg\r\n", S::kStable, 1.234F, 1, 3, "1,234", U::kKilogram},
+        Accepted{"Typical", "ST,GS,+  1.234kg\r\n", S::kStable, 1.234F, 1, 3, "1,234",
+                 U::kKilogram},
         Accepted{"Unstable", "US,GS,   12.50 g", S::kUnstable, 12.5F, 1, 2, "12,50", U::kGram},
         Accepted{"MinusBeforeNumber", "ST,GS,-  1.234kg", S::kStable, -1.234F, 1, 3, "-1,234",
                  U::kKilogram},
@@ -85,12 +86,12 @@ INSTANTIATE_TEST_SUITE_P(
         Accepted{"CommaBeforeSpaceEndsNumber", "S 12, kg", S::kStable, 12.0F, 0, 0, "12",
                  U::kKilogram},
         // Weights beyond 32 bits have their full integer as text.
-        Accepted{"BeyondInt32", "S 12345678901 kg", S::kStable, 12345678901.0F, 0, 0,
-                 "12345678848", U::kKilogram},
+        Accepted{"BeyondInt32", "S 12345678901 kg", S::kStable, 12345678901.0F, 0, 0, "12345678848",
+                 U::kKilogram},
         Accepted{"BeyondInt32Negative", "S -3000000000 kg", S::kStable, -3.0e9F, 0, 0,
                  "-3000000000", U::kKilogram},
-        Accepted{"Int32Edge", "S -2147483648 kg", S::kStable, -2147483648.0F, 0, 0,
-                 "-2147483648", U::kKilogram},
+        Accepted{"Int32Edge", "S -2147483648 kg", S::kStable, -2147483648.0F, 0, 0, "-2147483648",
+                 U::kKilogram},
         // Too many decimals for the field: decimals are cut, the magnitude kept.
         Accepted{"LongTextLosesDecimals", "S 1k 2345678.12345678", S::kStable, 12345678.0F, 1, 7,
                  "12345678,000000", U::kKilogram}),
@@ -98,17 +99,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(FrameParser, RefusesFramesWithoutACompleteReading) {
   const std::string refused[] = {
-      "ST,GS,  +1.234kg",          // a digit after "+" starts no number
-      "12.5kg",                    // digits from position 0 have no space before them
-      "S 123",                     // the number is never closed
-      "S  7 ",                     // no unit letter after the number
-      "xxxxxS 1kg",                // the stability letter stands too late
-      "ST,GS,1,5kg",               // no space or minus before the digits
-      "S 1234567890123456 kg",     // 16 characters reach the stop before closing
-      "  1.5 kg",                  // no stability letter at all
-      "S kg 1.5",                  // the unit letter stands before the number
-      "",                          // nothing
-      "S -1k 23456789012345 ",     // sign and integer digits alone overflow the field
+      "ST,GS,  +1.234kg",       // a digit after "+" starts no number
+      "12.5kg",                 // digits from position 0 have no space before them
+      "S 123",                  // the number is never closed
+      "S  7 ",                  // no unit letter after the number
+      "xxxxxS 1kg",             // the stability letter stands too late
+      "ST,GS,1,5kg",            // no space or minus before the digits
+      "S 1234567890123456 kg",  // 16 characters reach the stop before closing
+      "  1.5 kg",               // no stability letter at all
+      "S kg 1.5",               // the unit letter stands before the number
+      "",                       // nothing
+      "S -1k 23456789012345 ",  // sign and integer digits alone overflow the field
   };
   for (const std::string& frame : refused) {
     WeightReading out;

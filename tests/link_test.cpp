@@ -20,9 +20,11 @@ TEST(LinkErrors, EveryCodeHasItsDetailAndMessage) {
     std::string message;  // UTF-8
   };
   const Case cases[] = {
-      {LinkError::kTooManyInstances, 101, "Ограничение по количеству экземпляров класса: не более 256."},
+      {LinkError::kTooManyInstances, 101,
+       "Ограничение по количеству экземпляров класса: не более 256."},
       {LinkError::kChannelSettings, 102, "Ошибка настроек канала связи."},
-      {LinkError::kTcpAddressMissing, 103, "Укажите ip адрес и порт для подключения tcp клиента к весам.."},
+      {LinkError::kTcpAddressMissing, 103,
+       "Укажите ip адрес и порт для подключения tcp клиента к весам.."},
       {LinkError::kWinsockStartup, 104, "Ошибка инициализации библиотеки Winsock."},
       {LinkError::kNetworkAddress, 105, "Ошибка указания сетевого адреса, порта."},
       {LinkError::kSocketCreate, 106, "Ошибка создания сокета."},
@@ -30,7 +32,8 @@ TEST(LinkErrors, EveryCodeHasItsDetailAndMessage) {
       {LinkError::kSerialOpen, 108, "Ошибка открытия порта RS-232."},
       {LinkError::kTcpConnect, 109, "Ошибка подключения клиента TCP."},
       {LinkError::kNoData, 110, "Нет данных от весов."},
-      {LinkError::kUnknownStream, 111, "Неизвестный поток данных... Проверьте согласованность параметров обмена."},
+      {LinkError::kUnknownStream, 111,
+       "Неизвестный поток данных... Проверьте согласованность параметров обмена."},
       {LinkError::kPurgeMemory, 112, "Ошибка выделения памяти для очистки буфера приемника."},
       {LinkError::kUnknownData, 114, "Обнаружены неизвестные данные."},
       {LinkError::kTareUnsupported, 115, "Установка тары не поддерживается."},

@@ -40,7 +40,8 @@ class SerialTransportTest : public ::testing::Test {
     std::int32_t count = -1;
     const std::uint64_t start = fake.clock.now();
     const bool ok = link.readReply(buffer, count);
-    return {ok, ok ? std::string(reinterpret_cast<char*>(buffer), static_cast<std::size_t>(count)) : "",
+    return {ok,
+            ok ? std::string(reinterpret_cast<char*>(buffer), static_cast<std::size_t>(count)) : "",
             fake.clock.now() - start};
   }
 };
@@ -81,8 +82,8 @@ TEST_F(SerialTransportTest, OpenConfiguresThePortAndKeepsTheDriversOtherSettings
   EXPECT_EQ(state.xonLimit, 2048);
   EXPECT_EQ(state.xonChar, 0x11);
   const platform::CommTimeouts& t = fake.serial.timeouts;
-  EXPECT_EQ(t.readInterval + t.readTotalMultiplier + t.readTotalConstant +
-                t.writeTotalMultiplier + t.writeTotalConstant,
+  EXPECT_EQ(t.readInterval + t.readTotalMultiplier + t.readTotalConstant + t.writeTotalMultiplier +
+                t.writeTotalConstant,
             0U);
   EXPECT_EQ(fake.serial.purges, std::vector<std::uint32_t>{0x000C});
   EXPECT_NE(link.serialPort(), nullptr);
@@ -188,10 +189,10 @@ TEST_F(SerialTransportTest, FirstByteLimitIsStrictGapLimitIsNot) {
     std::size_t leftQueued;
   };
   const Case cases[] = {
-      {350, 0, "A", 0},   // 350 ms of silence still waits
-      {352, 0, "", 1},    // past 350 the wait is over; the late byte stays queued
-      {5, 79, "AB", 0},   // a gap under 80 ms continues the reply
-      {5, 81, "A", 1},    // 80 ms of silence ended it; the next byte stays queued
+      {350, 0, "A", 0},  // 350 ms of silence still waits
+      {352, 0, "", 1},   // past 350 the wait is over; the late byte stays queued
+      {5, 79, "AB", 0},  // a gap under 80 ms continues the reply
+      {5, 81, "A", 1},   // 80 ms of silence ended it; the next byte stays queued
   };
   for (const Case& c : cases) {
     FakeServices f;
@@ -203,8 +204,9 @@ TEST_F(SerialTransportTest, FirstByteLimitIsStrictGapLimitIsNot) {
     std::int32_t count = 0;
     const bool ok = l.readReply(buffer, count);
     EXPECT_EQ(ok, !c.expected.empty()) << c.firstByteAt << "/" << c.secondGap;
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), ok ? static_cast<std::size_t>(count) : 0),
-              c.expected);
+    EXPECT_EQ(
+        std::string(reinterpret_cast<char*>(buffer), ok ? static_cast<std::size_t>(count) : 0),
+        c.expected);
     f.clock.advanceBy(1000);  // whatever was on its way has arrived
     EXPECT_EQ(f.serial.queued(), c.leftQueued);
   }

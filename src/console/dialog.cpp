@@ -108,6 +108,8 @@ int runScaleCheck(platform::Console& console, platform::Services& services) {
   }
   char answer[kAnswerSize];
   console.readLine(answer, sizeof answer);
+  // Ctrl+C while an answer is typed ends the program as quietly as Esc.
+  if (console.interruptRequested()) return 0;
   const std::int32_t option = leadingInteger(answer);
   if (option != 1 && option != 2) {
     writeText(console, kBadOption.c_str());
@@ -117,6 +119,7 @@ int runScaleCheck(platform::Console& console, platform::Services& services) {
 
   writeText(console, kAskPort.c_str());
   console.readLine(answer, sizeof answer);
+  if (console.interruptRequested()) return 0;
   const std::int32_t comNumber = portNumberFromAnswer(answer);
   if (comNumber == 0) {
     writeText(console, kBadPort.c_str());

@@ -1,1 +1,183 @@
-// placeholder
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <conio.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+
+#include "platform/console.h"
+
+namespace scalecheck::platform {
+namespace {
+
+constexpr UINT kCodePage1251 = 1251;
+// _getch gives a key without a character (arrows, function keys) as a lead
+// byte, 0 or 224, followed by its scan code.
+constexpr int kLeadFunctionKey = 0;
+constexpr int kLeadExtendedKey = 224;
+// Keys consumed as such a pair come back above the range of single bytes,
+// so that none of them can be mistaken for Esc or a character.
+constexpr int kKeyPairBase = 0x100;
+// When the console window is closed, Windows ends the process as soon as
+// the handler returns, and at the latest after 5 s: this grace lets the main
+// thread close the port and end on its own first.
+constexpr DWORD kCloseGraceMs = 3000;
+
+std::atomic<bool> interrupted{false};
+
+BOOL WINAPI onConsoleControl(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      interrupted = true;
+      return TRUE;  // handled: the program ends itself, closing the link
+    case CTRL_CLOSE_EVENT:
+      interrupted = true;
+      Sleep(kCloseGraceMs);
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+// GetConsoleMode: nonzero only for a console handle; zero for a pipe, a
+// file, or no handle at all.
+bool isConsole(HANDLE handle) {
+  DWORD mode = 0;
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+}
+
+bool stdinIsConsole() {
+  return isConsole(GetStdHandle(STD_INPUT_HANDLE));
+}
+
+// Windows-1251 to UTF-16 and WriteConsoleW: the letters come out right
+// whatever code page the console window uses.
+void writeToConsole(HANDLE console, const char* text, std::size_t length) {
+  constexpr std::size_t kChunk = 256;  // one UTF-16 unit per byte in this code page
+  wchar_t wide[kChunk];
+  while (length > 0) {
+    const auto chunk = static_cast<int>(std::min(length, kChunk));
+    // MultiByteToWideChar: the number of units written, 0 on failure.
+    const int units = MultiByteToWideChar(kCodePage1251, 0, text, chunk, wide, kChunk);
+    if (units <= 0) return;
+    int done = 0;
+    while (done < units) {
+      DWORD written = 0;
+      // WriteConsoleW: nonzero on success, with the units written.
+      if (WriteConsoleW(console, wide + done, static_cast<DWORD>(units - done), &written,
+                        nullptr) == 0 ||
+          written == 0) {
+        return;
+      }
+      done += static_cast<int>(written);
+    }
+    text += chunk;
+    length -= static_cast<std::size_t>(chunk);
+  }
+}
+
+// A pipe or a file gets the bytes unchanged: WriteFile bypasses the C
+// runtime's text mode, which would turn the texts' CR LF into CR CR LF.
+void writeToFile(HANDLE file, const char* text, std::size_t length) {
+  while (length > 0) {
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(length, 0x10000));
+    DWORD written = 0;
+    // WriteFile: nonzero on success, with the bytes written.
+    if (WriteFile(file, text, chunk, &written, nullptr) == 0 || written == 0) return;
+    text += written;
+    length -= written;
+  }
+}
+
+class WinConsole final : public Console {
+ public:
+  WinConsole() {
+    // GetConsoleCP / GetConsoleOutputCP: 0 when the process has no console.
+    previousInputCodePage_ = GetConsoleCP();
+    previousOutputCodePage_ = GetConsoleOutputCP();
+    // SetConsoleCP / SetConsoleOutputCP: nonzero on success. Typed answers
+    // then arrive as Windows-1251, like every text of the program. On
+    // failure they stay in the console's code page; nothing else to do.
+    if (previousInputCodePage_ != 0) SetConsoleCP(kCodePage1251);
+    if (previousOutputCodePage_ != 0) SetConsoleOutputCP(kCodePage1251);
+    // SetConsoleCtrlHandler: nonzero on success; without it Ctrl+C ends the
+    // process at once, which is the only loss.
+    SetConsoleCtrlHandler(onConsoleControl, TRUE);
+  }
+
+  // The code pages belong to the console window, which outlives the program.
+  ~WinConsole() override {
+    if (previousInputCodePage_ != 0) SetConsoleCP(previousInputCodePage_);
+    if (previousOutputCodePage_ != 0) SetConsoleOutputCP(previousOutputCodePage_);
+  }
+
+  WinConsole(const WinConsole&) = delete;
+  WinConsole& operator=(const WinConsole&) = delete;
+
+  void write(const char* text1251, std::size_t length) override {
+    // GetStdHandle: the handle, null when there is none, or INVALID_HANDLE_VALUE.
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output == nullptr || output == INVALID_HANDLE_VALUE) return;
+    if (isConsole(output)) {
+      writeToConsole(output, text1251, length);
+    } else {
+      writeToFile(output, text1251, length);
+    }
+  }
+
+  void readLine(char* buffer, std::size_t size) override {
+    if (size == 0) return;
+    std::size_t stored = 0;
+    int c = 0;
+    // getc: the next byte, or EOF at the end of input or on an error.
+    while ((c = std::getc(stdin)) != EOF && c != '\n') {
+      if (stored + 1 < size) buffer[stored++] = static_cast<char>(c);
+    }
+    // A console or a file written on Windows ends its lines with CR LF.
+    while (stored > 0 && buffer[stored - 1] == '\r') --stored;
+    buffer[stored] = '\0';
+  }
+
+  // Without a console (a pipe or a file) no key can come: the one-key wait
+  // of a scripted run must not hang.
+  bool keyWaiting() override { return stdinIsConsole() && _kbhit() != 0; }
+
+  int readKey() override {
+    if (!stdinIsConsole()) return -1;
+    // _getch has no error return. Wine's gives a character as a signed byte
+    // (the Cyrillic я, 0xFF, would be -1, the end of input); the mask makes
+    // it the byte value that Windows' own gives.
+    const int lead = _getch() & 0xFF;
+    if (lead != kLeadFunctionKey && lead != kLeadExtendedKey) return lead;
+    // The scan code of a pair is queued the moment _getch returns its lead,
+    // so _kbhit sees it. A 224 with nothing queued is a key of its own: the
+    // Cyrillic letter а in code page 1251.
+    if (_kbhit() == 0) return lead;
+    const int code = _getch() & 0xFF;
+    // No key of the 224 group has scan code 27: this is а followed by Esc.
+    if (lead == kLeadExtendedKey && code == kKeyEscape) return kKeyEscape;
+    return kKeyPairBase + code;
+  }
+
+  bool interruptRequested() override { return interrupted; }
+
+ private:
+  UINT previousInputCodePage_ = 0;
+  UINT previousOutputCodePage_ = 0;
+};
+
+}  // namespace
+
+Console& systemConsole() {
+  static WinConsole console;
+  return console;
+}
+
+}  // namespace scalecheck::platform

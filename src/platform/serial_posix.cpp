@@ -1,1 +1,583 @@
-// placeholder
+#include <fcntl.h>
+#include <poll.h>
+#include <strings.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/serial_port.h"
+#include "platform/serial_posix_termios.h"
+#include "platform/services.h"
+
+namespace scalecheck::platform {
+namespace {
+
+constexpr std::uint32_t kMaxDword = 0xFFFFFFFFU;
+constexpr int kHighestComNumber = 256;
+
+struct BaudSpeed {
+  std::uint32_t baud;
+  speed_t speed;
+};
+
+// The standard rates termios names. Windows also offers 14400, 128000 and
+// 256000, which have no speed_t: such a request fails as an unsupported rate.
+constexpr BaudSpeed kBaudSpeeds[] = {
+    {50, B50},         {75, B75},     {110, B110},   {134, B134},     {150, B150},
+    {200, B200},       {300, B300},   {600, B600},   {1200, B1200},   {1800, B1800},
+    {2400, B2400},     {4800, B4800}, {9600, B9600}, {19200, B19200}, {38400, B38400},
+#ifdef B57600
+    {57600, B57600},
+#endif
+#ifdef B115200
+    {115200, B115200},
+#endif
+#ifdef B230400
+    {230400, B230400},
+#endif
+#ifdef B460800
+    {460800, B460800},
+#endif
+#ifdef B921600
+    {921600, B921600},
+#endif
+};
+
+std::uint64_t monotonicMs() {
+  timespec now{};
+  // clock_gettime: 0, or -1 with errno; CLOCK_MONOTONIC always exists on the
+  // systems we build for, so the zero time stands only for the impossible.
+  if (clock_gettime(CLOCK_MONOTONIC, &now) != 0) return 0;
+  return static_cast<std::uint64_t>(now.tv_sec) * 1000U +
+         static_cast<std::uint64_t>(now.tv_nsec) / 1000000U;
+}
+
+int pollTimeout(std::uint64_t milliseconds) {
+  return static_cast<int>(std::min<std::uint64_t>(milliseconds, INT_MAX));
+}
+
+// Waits for `events` on one descriptor for at most `timeoutMs` (-1: no
+// bound). poll: the number of ready descriptors, 0 after the time-out, or -1
+// with errno (EINTR when a signal came first). Returns the revents, 0 after
+// the time-out, -1 on failure with errno kept.
+int pollOne(int fd, short events, int timeoutMs) {
+  pollfd entry{fd, events, 0};
+  const int ready = ::poll(&entry, 1, timeoutMs);
+  if (ready < 0) return -1;
+  return ready == 0 ? 0 : entry.revents;
+}
+
+constexpr int kHangUp = POLLHUP | POLLERR | POLLNVAL;
+
+bool dataBitsFlag(std::uint8_t byteSize, tcflag_t& flag) {
+  switch (byteSize) {
+    case 5:
+      flag = CS5;
+      return true;
+    case 6:
+      flag = CS6;
+      return true;
+    case 7:
+      flag = CS7;
+      return true;
+    case 8:
+      flag = CS8;
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::uint8_t dataBitsOf(tcflag_t cflag) {
+  switch (cflag & CSIZE) {
+    case CS5:
+      return 5;
+    case CS6:
+      return 6;
+    case CS7:
+      return 7;
+    default:
+      return 8;
+  }
+}
+
+// DCB parity codes: 0 none, 1 odd, 2 even, 3 mark, 4 space. Mark and space
+// are "stick" parity: CMSPAR with PARODD gives a parity bit always 1.
+bool parityFlags(std::uint8_t parity, tcflag_t& flags) {
+  switch (parity) {
+    case 0:
+      flags = 0;
+      return true;
+    case 1:
+      flags = PARENB | PARODD;
+      return true;
+    case 2:
+      flags = PARENB;
+      return true;
+#ifdef CMSPAR
+    case 3:
+      flags = PARENB | PARODD | CMSPAR;
+      return true;
+    case 4:
+      flags = PARENB | CMSPAR;
+      return true;
+#endif
+    default:
+      return false;
+  }
+}
+
+std::uint8_t parityOf(tcflag_t cflag) {
+  if ((cflag & PARENB) == 0) return 0;
+  const bool odd = (cflag & PARODD) != 0;
+#ifdef CMSPAR
+  if ((cflag & CMSPAR) != 0) return odd ? 3 : 4;
+#endif
+  return odd ? 1 : 2;
+}
+
+// Everything cfmakeraw clears, and every framing and flow-control bit this
+// translation sets, so nothing of the previous settings survives unasked.
+void makeRaw(termios& settings) {
+  settings.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | IGNPAR | PARMRK | INPCK | ISTRIP |
+                                             INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
+  settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  tcflag_t framing = CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS;
+#ifdef CMSPAR
+  framing |= CMSPAR;
+#endif
+  settings.c_cflag &= ~framing;
+}
+
+// A COM number from a Windows port name: "com1".."com9", or any port in the
+// device namespace, "\\.\com1".."\\.\com256", letters in either case, as
+// CreateFileA accepts them. 0 for anything else (Windows finds no "com10"
+// without the prefix).
+int comNumberOf(const char* name) {
+  const bool deviceNamespace = std::strncmp(name, "\\\\.\\", 4) == 0;
+  const char* rest = deviceNamespace ? name + 4 : name;
+  if (strncasecmp(rest, "com", 3) != 0) return 0;
+  rest += 3;
+  if (*rest < '1' || *rest > '9') return 0;  // no sign, no leading zero, not empty
+  int number = 0;
+  for (; *rest != '\0'; ++rest) {
+    if (*rest < '0' || *rest > '9') return 0;
+    number = number * 10 + (*rest - '0');
+    if (number > kHighestComNumber) return 0;
+  }
+  return deviceNamespace || number <= 9 ? number : 0;
+}
+
+// COM number N is $SCALECHECK_PORT_DIR/comN when that entry exists, so any
+// device can be mapped to a COM number (com1 -> /dev/ttyUSB0), else the
+// N-th on-board port, /dev/ttyS<N-1>. The entry is looked at with lstat: a
+// mapping whose target is gone fails to open rather than silently reaching
+// another device.
+std::string devicePathOf(int comNumber) {
+  const char* dir = std::getenv("SCALECHECK_PORT_DIR");
+  if (dir != nullptr && dir[0] != '\0') {
+    std::string mapped = std::string(dir) + "/com" + std::to_string(comNumber);
+    struct stat entry {};
+    // lstat: 0 when the entry exists, or -1 with errno.
+    if (lstat(mapped.c_str(), &entry) == 0) return mapped;
+  }
+  return "/dev/ttyS" + std::to_string(comNumber - 1);
+}
+
+// How ReadFile ends under a set of COMMTIMEOUTS.
+struct ReadPlan {
+  bool immediate = false;      // take what is waiting and return at once
+  bool firstByteEnds = false;  // return as soon as anything has arrived
+  std::uint64_t totalMs = 0;   // bound of the whole read; 0 none
+  std::uint64_t gapMs = 0;     // bound between two bytes once one came; 0 none
+};
+
+ReadPlan planRead(const CommTimeouts& timeouts, std::uint32_t length) {
+  ReadPlan plan;
+  if (timeouts.readInterval == kMaxDword && timeouts.readTotalMultiplier == 0 &&
+      timeouts.readTotalConstant == 0) {
+    plan.immediate = true;
+    return plan;
+  }
+  if (timeouts.readInterval == kMaxDword && timeouts.readTotalMultiplier == kMaxDword &&
+      timeouts.readTotalConstant > 0 && timeouts.readTotalConstant < kMaxDword) {
+    plan.firstByteEnds = true;
+    plan.totalMs = timeouts.readTotalConstant;
+    return plan;
+  }
+  plan.totalMs = static_cast<std::uint64_t>(timeouts.readTotalMultiplier) * length +
+                 timeouts.readTotalConstant;
+  plan.gapMs = timeouts.readInterval;
+  return plan;
+}
+
+class PosixSerialPort final : public SerialPort {
+ public:
+  explicit PosixSerialPort(int fd) : fd_(fd) {
+    // A port opened on Linux has DTR and RTS raised; Windows reports the
+    // same for a fresh port.
+    remembered_.flags = dcb::kBinary | dcb::kDtrControlEnable | dcb::kRtsControlEnable;
+  }
+  ~PosixSerialPort() override {
+    if (fd_ >= 0) close();
+  }
+  PosixSerialPort(const PosixSerialPort&) = delete;
+  PosixSerialPort& operator=(const PosixSerialPort&) = delete;
+
+  bool getState(CommState& state) override {
+    termios settings{};
+    // tcgetattr: 0, or -1 with errno (ENOTTY for no terminal, EIO after a
+    // hang-up).
+    if (tcgetattr(fd_, &settings) != 0) return false;
+    // Members termios cannot hold read back as they were last set.
+    const std::uint32_t length = state.length;
+    state = remembered_;
+    state.length = length;
+    termiosToCommState(settings, state);
+    readModemLines(state);
+    return true;
+  }
+
+  bool setState(const CommState& state) override {
+    termios settings{};
+    if (tcgetattr(fd_, &settings) != 0) return false;
+    if (!commStateToTermios(state, settings)) return false;
+    // tcsetattr: 0 when any of the changes took, or -1 with errno. Not read
+    // back: a pseudo-terminal keeps CS8 whatever it is told, and a partial
+    // change could not be undone any better.
+    if (tcsetattr(fd_, TCSANOW, &settings) != 0) return false;
+    if (!applyModemLines(state.flags)) return false;
+    remembered_ = state;
+    return true;
+  }
+
+  bool getTimeouts(CommTimeouts& timeouts) override {
+    timeouts = timeouts_;
+    return true;
+  }
+
+  bool setTimeouts(const CommTimeouts& timeouts) override {
+    timeouts_ = timeouts;
+    return true;
+  }
+
+  bool purge(std::uint32_t flags) override {
+    const bool input = (flags & kPurgeRxClear) != 0;
+    const bool output = (flags & kPurgeTxClear) != 0;
+    // The abort flags end overlapped operations; there are none here.
+    if (!input && !output) return true;
+    const int queues = input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH;
+    // tcflush: 0, or -1 with errno (EIO after a hang-up).
+    return tcflush(fd_, queues) == 0;
+  }
+
+  bool setEventMask(std::uint32_t mask) override {
+    eventMask_ = mask;
+    return true;
+  }
+
+  bool write(const std::uint8_t* bytes, std::uint32_t length, std::uint32_t& written) override {
+    written = 0;
+    while (written < length) {
+      // write: the bytes the driver took (maybe fewer than asked), or -1
+      // with errno: EAGAIN when its queue is full (the descriptor never
+      // blocks), EINTR when a signal came first, EIO after a hang-up.
+      const ssize_t taken = ::write(fd_, bytes + written, length - written);
+      if (taken > 0) {
+        written += static_cast<std::uint32_t>(taken);
+      } else if (taken < 0 && errno == EINTR) {
+        continue;
+      } else if (taken < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        // WriteFile without time-outs blocks until the driver has room.
+        const int ready = pollOne(fd_, POLLOUT, -1);
+        if (ready < 0 && errno != EINTR) return false;
+        if (ready > 0 && (ready & POLLOUT) == 0) return false;
+      } else {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  bool waitEvent(std::uint32_t& events) override {
+    events = 0;
+    if ((eventMask_ & kEventTxEmpty) != 0) {
+      if (!drainOutput()) return false;
+      events = kEventTxEmpty;
+      if ((eventMask_ & kEventRxChar) != 0 && bytesWaiting() > 0) events |= kEventRxChar;
+      return true;
+    }
+    if ((eventMask_ & kEventRxChar) != 0) {
+      // A signal ends this otherwise endless wait: it is how the operator
+      // stops the program.
+      const int ready = pollOne(fd_, POLLIN, -1);
+      if (ready <= 0 || (ready & kHangUp) != 0) return false;
+      events = kEventRxChar;
+      return true;
+    }
+    return false;  // no event of an empty mask can ever come
+  }
+
+  bool clearError(std::uint32_t& errors, CommStatus& status) override {
+    // Line errors (framing, parity, overrun) do not show in the queue
+    // counts below; Linux only counts them, per driver (TIOCGICOUNT, absent
+    // on pseudo-terminals and many USB adapters). The link resets and
+    // ignores them anyway, so none are reported.
+    errors = 0;
+    status = CommStatus{};
+    const int waiting = bytesWaiting();
+    if (waiting < 0) return false;
+    int unsent = 0;
+    // ioctl TIOCOUTQ: 0 with the bytes not yet sent, or -1 with errno where
+    // the driver cannot tell; nothing better than 0 is known then.
+    if (ioctl(fd_, TIOCOUTQ, &unsent) != 0 || unsent < 0) unsent = 0;
+    status.inQueue = static_cast<std::uint32_t>(waiting);
+    status.outQueue = static_cast<std::uint32_t>(unsent);
+    return true;
+  }
+
+  // Ends as ReadFile does under the stored time-outs. A hang-up (read gives
+  // 0, or EIO) fails the read, as ReadFile fails on a removed device; `got`
+  // still tells how many bytes were stored before it. A signal also ends a
+  // wait here with failure, since with no time-outs it might never end.
+  bool read(std::uint8_t* buffer, std::uint32_t length, std::uint32_t& got) override {
+    got = 0;
+    if (length == 0) return true;
+    const ReadPlan plan = planRead(timeouts_, length);
+    const std::uint64_t start = monotonicMs();
+    std::uint64_t lastByte = start;
+    for (;;) {
+      // read: bytes read, 0 at end of file (the other end of a
+      // pseudo-terminal has gone), or -1 with errno (EAGAIN: nothing
+      // waiting, the descriptor never blocks; EIO after a hang-up).
+      const ssize_t count = ::read(fd_, buffer + got, length - got);
+      if (count > 0) {
+        got += static_cast<std::uint32_t>(count);
+        lastByte = monotonicMs();
+        if (got == length || plan.firstByteEnds) return true;
+        continue;
+      }
+      if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) return false;
+      if (plan.immediate) return true;
+      const std::int64_t wait = remainingWait(plan, start, lastByte, got);
+      if (wait == 0) return true;  // time-outs expired: success with fewer bytes
+      const int ready = pollOne(fd_, POLLIN, static_cast<int>(wait));
+      if (ready < 0 || ((ready & kHangUp) != 0 && (ready & POLLIN) == 0)) return false;
+    }
+  }
+
+  void waitForInput(std::uint32_t maxMilliseconds) override {
+    // The outcome does not matter: the caller asks the driver next. A hung
+    // up port returns at once, and that query then fails and ends the loop.
+    pollOne(fd_, POLLIN, pollTimeout(maxMilliseconds));
+  }
+
+  bool close() override {
+    if (fd_ < 0) return false;
+    // ioctl TIOCNXCL: 0, or -1 with errno. Without it a pseudo-terminal
+    // whose other end stays open stays exclusive after the close. Its
+    // failure (a hung-up port) does not keep the port: the close below
+    // releases it all the same.
+    static_cast<void>(ioctl(fd_, TIOCNXCL));
+    const int fd = fd_;
+    fd_ = -1;
+    // close: 0, or -1 with errno. Linux frees the descriptor even when it
+    // reports an error, so it is never closed twice.
+    return ::close(fd) == 0;
+  }
+
+ private:
+  // Bytes in the receive queue, or -1. ioctl FIONREAD: 0 with the count, or
+  // -1 with errno (EIO after a hang-up).
+  int bytesWaiting() {
+    int waiting = 0;
+    if (ioctl(fd_, FIONREAD, &waiting) != 0 || waiting < 0) return -1;
+    return waiting;
+  }
+
+  // tcdrain: 0 once every written byte has left the transmitter, or -1
+  // with errno (EIO after a hang-up, EINTR for a signal). Returns at once on
+  // a pseudo-terminal.
+  bool drainOutput() {
+    while (tcdrain(fd_) != 0) {
+      if (errno != EINTR) return false;
+    }
+    return true;
+  }
+
+  // Milliseconds a read may still wait under `plan`: -1 for no bound, 0 when
+  // a bound has passed.
+  static std::int64_t remainingWait(const ReadPlan& plan, std::uint64_t start,
+                                    std::uint64_t lastByte, std::uint32_t got) {
+    const std::uint64_t now = monotonicMs();
+    std::int64_t wait = -1;
+    if (plan.totalMs > 0) {
+      wait = pollTimeout(now - start >= plan.totalMs ? 0 : plan.totalMs - (now - start));
+    }
+    if (plan.gapMs > 0 && got > 0) {
+      const std::int64_t gapLeft =
+          pollTimeout(now - lastByte >= plan.gapMs ? 0 : plan.gapMs - (now - lastByte));
+      wait = wait < 0 ? gapLeft : std::min(wait, gapLeft);
+    }
+    return wait;
+  }
+
+  // DTR and RTS as the lines stand, where the device has modem lines.
+  void readModemLines(CommState& state) {
+    int lines = 0;
+    // ioctl TIOCMGET: 0 with the line bits, or -1 with errno (ENOTTY or
+    // EINVAL: no modem lines, as on a pseudo-terminal; the values last set
+    // stand then).
+    if (ioctl(fd_, TIOCMGET, &lines) != 0) return;
+    state.flags &= ~dcb::kDtrControlMask;
+    if ((lines & TIOCM_DTR) != 0) state.flags |= dcb::kDtrControlEnable;
+    if ((state.flags & dcb::kRtsControlMask) == dcb::kRtsControlHandshake) return;
+    state.flags &= ~dcb::kRtsControlMask;
+    if ((lines & TIOCM_RTS) != 0) state.flags |= dcb::kRtsControlEnable;
+  }
+
+  // DTR raised for "enable" and for "handshake" (Linux has no DTR flow
+  // control); RTS raised or lowered unless the driver drives it (CRTSCTS).
+  bool applyModemLines(std::uint32_t flags) {
+    if (!setModemLine(TIOCM_DTR, (flags & dcb::kDtrControlMask) != 0)) return false;
+    const std::uint32_t rts = flags & dcb::kRtsControlMask;
+    if (rts == dcb::kRtsControlHandshake) return true;
+    return setModemLine(TIOCM_RTS, rts == dcb::kRtsControlEnable);
+  }
+
+  bool setModemLine(int line, bool raise) {
+    int bits = line;
+    // ioctl TIOCMBIS / TIOCMBIC: 0, or -1 with errno; ENOTTY or EINVAL where
+    // the device has no modem lines (a pseudo-terminal), which is no fault.
+    if (ioctl(fd_, raise ? TIOCMBIS : TIOCMBIC, &bits) == 0) return true;
+    return errno == ENOTTY || errno == EINVAL;
+  }
+
+  int fd_;
+  CommState remembered_{};
+  CommTimeouts timeouts_{};
+  std::uint32_t eventMask_ = 0;
+};
+
+// flock: 0, or -1 with errno (EWOULDBLOCK while another open holds it).
+// Root passes TIOCEXCL, so the lock is what refuses a second open by root.
+// ioctl TIOCEXCL: 0, or -1 with errno (ENOTTY: no terminal); it refuses
+// opens by programs that do not lock. Together they stand for share mode 0.
+bool claimExclusively(int fd) {
+  return flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCEXCL) == 0;
+}
+
+class PosixSerialPorts final : public SerialPorts {
+ public:
+  std::unique_ptr<SerialPort> open(const char* name) override {
+    const int comNumber = name != nullptr ? comNumberOf(name) : 0;
+    if (comNumber == 0) return nullptr;
+    const std::string path = devicePathOf(comNumber);
+    // open: a descriptor, or -1 with errno. Non-blocking, so that a port
+    // whose carrier is missing cannot hang the open (CLOCAL is set only
+    // later); no controlling terminal; not inherited by child programs.
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    if (!claimExclusively(fd)) {
+      // close: 0, or -1 with errno; nothing more can be done about a
+      // descriptor that was never used.
+      static_cast<void>(::close(fd));
+      return nullptr;
+    }
+    return std::make_unique<PosixSerialPort>(fd);
+  }
+};
+
+}  // namespace
+
+bool baudToSpeed(std::uint32_t baud, speed_t& speed) {
+  for (const BaudSpeed& entry : kBaudSpeeds) {
+    if (entry.baud == baud) {
+      speed = entry.speed;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::uint32_t speedToBaud(speed_t speed) {
+  for (const BaudSpeed& entry : kBaudSpeeds) {
+    if (entry.speed == speed) return entry.baud;
+  }
+  return 0;
+}
+
+bool commStateToTermios(const CommState& state, termios& settings) {
+  speed_t speed{};
+  tcflag_t dataBits = 0;
+  tcflag_t parity = 0;
+  const std::uint32_t dtr = state.flags & dcb::kDtrControlMask;
+  const std::uint32_t rts = state.flags & dcb::kRtsControlMask;
+  if (!baudToSpeed(state.baudRate, speed) || !dataBitsFlag(state.byteSize, dataBits) ||
+      !parityFlags(state.parity, parity) || state.stopBits > 2 || dtr == dcb::kDtrControlMask ||
+      rts == dcb::kRtsControlMask) {
+    return false;
+  }
+  termios result = settings;
+  makeRaw(result);
+  result.c_cflag |= CLOCAL | CREAD | dataBits | parity;
+  // One and a half stop bits is what a UART sends for CSTOPB with 5 bits.
+  if (state.stopBits != 0) result.c_cflag |= CSTOPB;
+  if ((state.flags & dcb::kParityCheck) != 0) result.c_iflag |= INPCK;
+  // Linux ties CTS watching and RTS handshaking together in one bit.
+  if ((state.flags & dcb::kOutxCtsFlow) != 0 || rts == dcb::kRtsControlHandshake) {
+    result.c_cflag |= CRTSCTS;
+  }
+  if ((state.flags & dcb::kOutX) != 0) result.c_iflag |= IXON;
+  if ((state.flags & dcb::kInX) != 0) result.c_iflag |= IXOFF;
+  result.c_cc[VSTART] = static_cast<cc_t>(state.xonChar);
+  result.c_cc[VSTOP] = static_cast<cc_t>(state.xoffChar);
+  // A read returns as soon as one byte is there; the time-outs are ours.
+  result.c_cc[VMIN] = 1;
+  result.c_cc[VTIME] = 0;
+  // cfsetispeed / cfsetospeed: 0, or -1 with errno (EINVAL for a speed_t
+  // the system does not know; every entry of the table is one it knows).
+  if (cfsetispeed(&result, speed) != 0 || cfsetospeed(&result, speed) != 0) return false;
+  settings = result;
+  return true;
+}
+
+void termiosToCommState(const termios& settings, CommState& state) {
+  state.baudRate = speedToBaud(cfgetospeed(&settings));
+  state.byteSize = dataBitsOf(settings.c_cflag);
+  state.parity = parityOf(settings.c_cflag);
+  state.stopBits = (settings.c_cflag & CSTOPB) != 0 ? 2 : 0;
+  state.flags &= ~(dcb::kParityCheck | dcb::kOutxCtsFlow | dcb::kOutX | dcb::kInX);
+  state.flags |= dcb::kBinary;  // Windows knows no other mode
+  if ((settings.c_iflag & INPCK) != 0) state.flags |= dcb::kParityCheck;
+  if ((settings.c_iflag & IXON) != 0) state.flags |= dcb::kOutX;
+  if ((settings.c_iflag & IXOFF) != 0) state.flags |= dcb::kInX;
+  const bool handshake = (settings.c_cflag & CRTSCTS) != 0;
+  const std::uint32_t rts = state.flags & dcb::kRtsControlMask;
+  if (handshake) {
+    state.flags =
+        (state.flags & ~dcb::kRtsControlMask) | dcb::kRtsControlHandshake | dcb::kOutxCtsFlow;
+  } else if (rts == dcb::kRtsControlHandshake) {
+    state.flags = (state.flags & ~dcb::kRtsControlMask) | dcb::kRtsControlEnable;
+  }
+  state.xonChar = static_cast<char>(settings.c_cc[VSTART]);
+  state.xoffChar = static_cast<char>(settings.c_cc[VSTOP]);
+}
+
+SerialPorts& systemSerialPorts() {
+  static PosixSerialPorts ports;
+  return ports;
+}
+
+}  // namespace scalecheck::platform

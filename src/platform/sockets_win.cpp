@@ -1,1 +1,154 @@
-// placeholder
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <winsock2.h>  // brings windows.h, after the socket declarations
+#include <ws2tcpip.h>
+
+#include <cstring>
+
+#include "platform/sockets.h"
+
+namespace scalecheck::platform {
+namespace {
+
+static_assert(kSocketError == SOCKET_ERROR, "SOCKET_ERROR");
+
+class WinSocket final : public Socket {
+ public:
+  explicit WinSocket(SOCKET socket) : socket_(socket) {}
+  ~WinSocket() override { close(); }
+  WinSocket(const WinSocket&) = delete;
+  WinSocket& operator=(const WinSocket&) = delete;
+
+  // ioctlsocket: 0 on success, SOCKET_ERROR on failure (WSAGetLastError).
+  int setNonBlocking() override {
+    u_long nonBlocking = 1;
+    return ioctlsocket(socket_, static_cast<long>(FIONBIO), &nonBlocking);
+  }
+
+  // connect: 0, or SOCKET_ERROR; on a non-blocking socket normally
+  // SOCKET_ERROR with WSAEWOULDBLOCK while the connection is under way.
+  int connect(const SocketAddress& address) override {
+    if (address.length > sizeof address.bytes) return kSocketError;
+    sockaddr_storage target{};
+    std::memcpy(&target, address.bytes, address.length);
+    return ::connect(socket_, reinterpret_cast<const sockaddr*>(&target),
+                     static_cast<int>(address.length));
+  }
+
+  // select: the number of sockets ready (0 on time-out), or SOCKET_ERROR.
+  // select empties the sets it is given, so each poll fills them anew.
+  int pollAll(Readiness& ready) override {
+    fd_set readSet;
+    fd_set writeSet;
+    fd_set exceptSet;
+    holdOnly(readSet);
+    holdOnly(writeSet);
+    holdOnly(exceptSet);
+    timeval noWait{0, 0};
+    // The first argument is ignored by Windows Sockets.
+    const int result = select(0, &readSet, &writeSet, &exceptSet, &noWait);
+    if (result == SOCKET_ERROR) return kSocketError;
+    ready.readable = FD_ISSET(socket_, &readSet) != 0;
+    ready.writable = FD_ISSET(socket_, &writeSet) != 0;
+    ready.exceptional = FD_ISSET(socket_, &exceptSet) != 0;
+    return result;
+  }
+
+  int pollReadable() override {
+    fd_set readSet;
+    holdOnly(readSet);
+    timeval noWait{0, 0};
+    return select(0, &readSet, nullptr, nullptr, &noWait);
+  }
+
+  // The link polls between yields, as it does on the serial port.
+  void waitForInput(std::uint32_t /*maxMilliseconds*/) override { Sleep(0); }
+
+  // send: bytes sent, or SOCKET_ERROR.
+  int send(const std::uint8_t* bytes, int length) override {
+    return ::send(socket_, reinterpret_cast<const char*>(bytes), length, 0);
+  }
+
+  // recv: bytes received, 0 when the peer has closed, or SOCKET_ERROR
+  // (WSAEWOULDBLOCK when nothing waits on a non-blocking socket).
+  int recv(std::uint8_t* buffer, int length) override {
+    return ::recv(socket_, reinterpret_cast<char*>(buffer), length, 0);
+  }
+
+  // shutdown: 0 or SOCKET_ERROR; a connection already gone is no concern here.
+  void shutdownBoth() override { ::shutdown(socket_, SD_BOTH); }
+
+  // closesocket: 0 or SOCKET_ERROR; the handle is released either way.
+  void close() override {
+    if (socket_ == INVALID_SOCKET) return;
+    closesocket(socket_);
+    socket_ = INVALID_SOCKET;
+  }
+
+ private:
+  void holdOnly(fd_set& set) const {
+    FD_ZERO(&set);
+    FD_SET(socket_, &set);
+  }
+
+  SOCKET socket_;
+};
+
+class WinSockets : public Sockets {
+ public:
+  // WSAStartup: 0 on success, otherwise the error code itself (not
+  // SOCKET_ERROR; WSAGetLastError is not usable before a start-up).
+  int startup(std::uint16_t version) override {
+    WSADATA data{};
+    return WSAStartup(version, &data);
+  }
+
+  // WSACleanup: 0 or SOCKET_ERROR; nothing is left to do on failure.
+  void cleanup() override { WSACleanup(); }
+
+  bool resolveTcp4(const char* host, const char* port, SocketAddress& first) override {
+    addrinfo hints{};
+    hints.ai_flags = 0;
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* list = nullptr;
+    // getaddrinfo: 0 on success with a list to free; a nonzero error code
+    // and no list on failure.
+    if (getaddrinfo(host, port, &hints, &list) != 0) return false;
+    const bool copied = list != nullptr && copyAddress(*list, first);
+    freeaddrinfo(list);  // returns nothing
+    return copied;
+  }
+
+  // socket: a socket, or INVALID_SOCKET.
+  std::unique_ptr<Socket> open(int family, int type, int protocol) override {
+    const SOCKET socket = ::socket(family, type, protocol);
+    if (socket == INVALID_SOCKET) return nullptr;
+    return std::make_unique<WinSocket>(socket);
+  }
+
+ private:
+  static bool copyAddress(const addrinfo& entry, SocketAddress& first) {
+    if (entry.ai_addr == nullptr || entry.ai_addrlen > sizeof first.bytes) return false;
+    first.family = entry.ai_family;
+    first.type = entry.ai_socktype;
+    first.protocol = entry.ai_protocol;
+    first.length = static_cast<std::uint32_t>(entry.ai_addrlen);
+    std::memcpy(first.bytes, entry.ai_addr, entry.ai_addrlen);
+    return true;
+  }
+};
+
+}  // namespace
+
+Sockets& systemSockets() {
+  static WinSockets sockets;
+  return sockets;
+}
+
+}  // namespace scalecheck::platform

@@ -6,7 +6,9 @@
 
 namespace scalecheck::testing {
 
-void FakeConsole::write(const char* text1251, std::size_t length) { output.append(text1251, length); }
+void FakeConsole::write(const char* text1251, std::size_t length) {
+  output.append(text1251, length);
+}
 
 void FakeConsole::readLine(char* buffer, std::size_t size) {
   ++linesRead;
@@ -20,7 +22,9 @@ void FakeConsole::readLine(char* buffer, std::size_t size) {
   buffer[kept] = '\0';
 }
 
-bool FakeConsole::keyWaiting() { return !keys_.empty() && keys_.front().first <= clock_.now(); }
+bool FakeConsole::keyWaiting() {
+  return !keys_.empty() && keys_.front().first <= clock_.now();
+}
 
 int FakeConsole::readKey() {
   // A key pressed later is waited for; with none left, input has ended.
@@ -32,8 +36,12 @@ int FakeConsole::readKey() {
   return key;
 }
 
-bool FakeConsole::interruptRequested() { return clock_.now() >= interruptAt_; }
+bool FakeConsole::interruptRequested() {
+  return clock_.now() >= interruptAt_;
+}
 
-std::string FakeConsole::utf8() { return platform::cp1251ToUtf8(output.data(), output.size()); }
+std::string FakeConsole::utf8() {
+  return platform::cp1251ToUtf8(output.data(), output.size());
+}
 
 }  // namespace scalecheck::testing

@@ -26,8 +26,8 @@ class FakeConsole : public platform::Console {
   void pressKeyAt(std::uint64_t time, int key) { keys_.emplace_back(time, key); }
   void interruptAt(std::uint64_t time) { interruptAt_ = time; }
 
-  std::string output;   // Windows-1251 bytes, as written
-  std::string utf8();   // the output as a terminal shows it
+  std::string output;  // Windows-1251 bytes, as written
+  std::string utf8();  // the output as a terminal shows it
   int keysRead = 0;
   int linesRead = 0;
 

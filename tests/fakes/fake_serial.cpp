@@ -99,7 +99,8 @@ bool FakeSerialPort::write(const std::uint8_t* bytes, std::uint32_t length,
                            std::uint32_t& written) {
   if (!device_.enter(SerialCall::kWrite)) return false;
   const std::uint32_t taken =
-      device_.writeTakes < 0 ? length : std::min(length, static_cast<std::uint32_t>(device_.writeTakes));
+      device_.writeTakes < 0 ? length
+                             : std::min(length, static_cast<std::uint32_t>(device_.writeTakes));
   const std::string sent(reinterpret_cast<const char*>(bytes), taken);
   device_.written += sent;
   written = taken;

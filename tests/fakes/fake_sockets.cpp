@@ -30,7 +30,9 @@ int FakeNetwork::startup(std::uint16_t version) {
   return 0;
 }
 
-void FakeNetwork::cleanup() { ++cleanups; }
+void FakeNetwork::cleanup() {
+  ++cleanups;
+}
 
 bool FakeNetwork::resolveTcp4(const char* host, const char* port, platform::SocketAddress& first) {
   ++resolves;
@@ -62,7 +64,8 @@ int FakeSocket::connect(const platform::SocketAddress& address) {
   auto server = network_.servers.find(state_->target);
   if (server != network_.servers.end()) {
     state_->refused = server->second.refuses;
-    if (!state_->refused) state_->writableAt = network_.clock().now() + server->second.acceptAfterMs;
+    if (!state_->refused)
+      state_->writableAt = network_.clock().now() + server->second.acceptAfterMs;
   }
   if (network_.onConnect) network_.onConnect(*state_);
   return platform::kSocketError;  // non-blocking: the connection is under way
@@ -77,7 +80,9 @@ int FakeSocket::pollAll(platform::Readiness& ready) {
   return int{ready.readable} + int{ready.writable} + int{ready.exceptional};
 }
 
-int FakeSocket::pollReadable() { return state_->readable(network_.clock().now()) ? 1 : 0; }
+int FakeSocket::pollReadable() {
+  return state_->readable(network_.clock().now()) ? 1 : 0;
+}
 
 void FakeSocket::waitForInput(std::uint32_t maxMilliseconds) {
   VirtualClock& clock = network_.clock();
@@ -108,8 +113,12 @@ int FakeSocket::recv(std::uint8_t* buffer, int length) {
   return count;
 }
 
-void FakeSocket::shutdownBoth() { state_->shutDown = true; }
+void FakeSocket::shutdownBoth() {
+  state_->shutDown = true;
+}
 
-void FakeSocket::close() { state_->closed = true; }
+void FakeSocket::close() {
+  state_->closed = true;
+}
 
 }  // namespace scalecheck::testing

@@ -19,7 +19,7 @@ constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
 
 // What answers at one address and port.
 struct FakeServer {
-  bool refuses = false;            // the connect fails (shown in the exception set)
+  bool refuses = false;             // the connect fails (shown in the exception set)
   std::uint32_t acceptAfterMs = 0;  // writable this long after connect
 };
 

@@ -1,0 +1,82 @@
+#include "console/reading_line.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "console/measurement_log.h"
+#include "platform/cp1251.h"
+#include "platform/numeric_locale.h"
+
+namespace scalecheck::console {
+namespace {
+
+WeightReading reading(AcquisitionMode mode, StabilityState stability, float weight,
+                      std::uint8_t hasPoint, std::uint8_t decimals, WeightUnit unit) {
+  WeightReading r;
+  r.valid = 1;
+  r.acquisitionMode = mode;
+  r.stability = stability;
+  r.weight = weight;
+  r.hasPoint = hasPoint;
+  r.decimals = decimals;
+  r.unit = unit;
+  return r;
+}
+
+std::string utf8(const char* text) {
+  return platform::cp1251ToUtf8(text, std::strlen(text));
+}
+
+TEST(ReadingLine, ShowsModeStabilityWeightAndUnit) {
+  platform::selectLocale("ru-RU");
+  using A = AcquisitionMode;
+  using S = StabilityState;
+  using U = WeightUnit;
+  struct Case {
+    WeightReading reading;
+    const char* weightText;
+    const char* line;
+  };
+  const Case cases[] = {
+      {reading(A::kTwoStep, S::kStable, 1.234F, 1, 3, U::kKilogram), "1,234", "  AD, Ст[1,234] кг"},
+      {reading(A::kStream, S::kUnstable, 12.5F, 1, 2, U::kGram), "12,50", "  ~22, нСт[12,50] г"},
+      {reading(A::kCombined, S::kStable, -7.0F, 0, 0, U::kTonne), "-7", "  ad, Ст[-7] т"},
+      {reading(A::kNone, S::kNotStated, 3.0F, 0, 0, U::kNotStated), "3", "  ??,3] ?"},
+      {reading(A::kTwoStep, S::kStable, 0.5F, 0, 0, U::kMilligram), "0", "  AD, Ст[0] мг"},
+      {reading(A::kTwoStep, S::kStable, 12.0F, 1, 0, U::kKilogram), "12,000000",
+       "  AD, Ст[12,000000] кг"},
+      {reading(A::kTwoStep, S::kStable, 1.5F, 1, 5, U::kKilogram), "1,500000",
+       "  AD, Ст[1,500000] кг"},
+      {reading(A::kTwoStep, S::kStable, 0.1234F, 1, 4, U::kKilogram), "0,1234",
+       "  AD, Ст[0,1234] кг"},
+      {reading(A::kTwoStep, S::kStable, 2.25F, 1, 1, U::kKilogram), "2,2", "  AD, Ст[2,2] кг"},
+      // Too wide for 15 characters: decimals are cut, never the magnitude.
+      {reading(A::kTwoStep, S::kStable, -12345678.0F, 1, 6, U::kKilogram), "-12345678,00000",
+       "  AD, Ст[-12345678,00000] кг"},
+      {reading(A::kTwoStep, S::kStable, 1.0e30F, 0, 0, U::kKilogram), "###############",
+       "  AD, Ст[###############] кг"},
+  };
+  for (const Case& c : cases) {
+    char weight[kWeightTextSize];
+    formatReadingWeight(c.reading, weight);
+    EXPECT_STREQ(weight, c.weightText);
+    char line[kReadingLineSize];
+    formatReadingLine(c.reading, weight, line);
+    EXPECT_EQ(utf8(line), c.line);
+  }
+}
+
+TEST(MeasurementLog, RecordsAreStampedAndSemicolonSeparated) {
+  char record[kLogRecordSize];
+  formatLogRecord({2026, 12, 8, 14, 3, 5}, "  AD, \xD1\xF2[1,234] \xEA\xE3", "1,234", record);
+  EXPECT_EQ(utf8(record), "\"08.12.2026 14:03:05\";\"  AD, Ст[1,234] кг\";1,234\n");
+  formatLogRecord({2027, 1, 31, 0, 0, 9}, "x", "2", record);
+  EXPECT_STREQ(record, "\"31.01.2027 00:00:09\";\"x\";2\n");
+  formatLogRecord({-5, 300, -1, 7, 8, 99999}, "x", "2", record);  // never wider than its fields
+  EXPECT_EQ(std::strlen(record), std::strlen("\"00.99.0000 07:08:99\";\"x\";2\n"));
+}
+
+}  // namespace
+}  // namespace scalecheck::console

@@ -1,0 +1,221 @@
+#include "protocol/stream_capture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fakes/fake_services.h"
+#include "link/bounded_text.h"
+
+namespace scalecheck {
+namespace {
+
+using testing::FakeServices;
+using testing::SerialCall;
+
+const std::string kFrame18 = "ST,GS,+  1.234kg\r\n";
+const std::string kFrame22 = "ST,GS,+    001.234kg\r\n";
+
+std::string repeat(const std::string& frame, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += frame;
+  return out;
+}
+
+class StreamCaptureTest : public ::testing::Test {
+ protected:
+  FakeServices fake;
+  std::unique_ptr<ScaleLink> link;
+
+  void openSerial() {
+    LinkSettings settings;
+    settings.mode = LinkMode::kRs232;
+    settings.comNumber = 1;
+    link = std::make_unique<ScaleLink>(settings, fake.services);
+    ASSERT_TRUE(link->open());
+  }
+
+  struct Capture {
+    bool ok;
+    std::string frame;
+    std::uint64_t elapsed;
+  };
+  Capture capture() {
+    std::uint8_t frame[64] = {};
+    std::int32_t count = -1;
+    const std::uint64_t start = fake.clock.now();
+    const bool ok = captureStreamFrame(*link, frame, count);
+    EXPECT_EQ(count, ok ? 21 : -1) << "count untouched on false";
+    return {ok, ok ? std::string(reinterpret_cast<char*>(frame), 21) : "",
+            fake.clock.now() - start};
+  }
+};
+
+TEST_F(StreamCaptureTest, AQuietPortGivesUpAfterTwoHundredMilliseconds) {
+  openSerial();
+  const Capture result = capture();
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.elapsed, 200U);
+  EXPECT_EQ(link->lastError(), LinkError::kNone);
+}
+
+TEST_F(StreamCaptureTest, CutsTheTwentyOneBytesAfterTheFirstCrLf) {
+  struct Case {
+    const char* name;
+    std::string stream;  // arriving one byte a millisecond from 50 ms on
+    std::string frame;
+  };
+  const Case cases[] = {
+      {"eighteen-byte frames", repeat(kFrame18, 4), kFrame18 + "ST,"},
+      {"twenty-two-byte frames", repeat(kFrame22, 3), kFrame22.substr(0, 21)},
+      {"starting on an LF", "\n" + repeat(kFrame22, 3), kFrame22.substr(0, 21)},
+      {"CR LF first", "\r\n" + repeat(kFrame22, 2), kFrame22.substr(0, 21)},
+      {"later CR LF pairs are ordinary bytes", "x\r\nA\r\nBCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcd",
+       "A\r\nBCDEFGHIJKLMNOPQRS"},
+  };
+  for (const Case& c : cases) {
+    FakeServices f;
+    LinkSettings settings;
+    settings.mode = LinkMode::kRs232;
+    settings.comNumber = 1;
+    ScaleLink l(settings, f.services);
+    ASSERT_TRUE(l.open());
+    f.serial.arriveAfter(50, c.stream, 1);
+    std::uint8_t frame[21];
+    std::int32_t count = 0;
+    ASSERT_TRUE(captureStreamFrame(l, frame, count)) << c.name;
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(frame), 21), c.frame) << c.name;
+  }
+}
+
+TEST_F(StreamCaptureTest, AStaleQueueIsDiscardedAndFreshBytesAreCut) {
+  openSerial();
+  fake.serial.arriveAt(fake.clock.now(), "OLD" + repeat(kFrame18, 3));  // 57 bytes waiting
+  fake.serial.arriveAfter(20, "\r\nfresh frame, 21 byt" + repeat("x", 30), 1);
+  const Capture result = capture();
+  EXPECT_EQ(fake.serial.purges.back(), platform::kPurgeRxClear);
+  ASSERT_TRUE(result.ok);
+  EXPECT_EQ(result.frame, "fresh frame, 21 bytxx");
+}
+
+TEST_F(StreamCaptureTest, AfterADiscardNothingMoreArrivingFailsQuietly) {
+  openSerial();
+  fake.serial.arriveAt(fake.clock.now(), repeat("z", 50));
+  const Capture result = capture();
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(link->lastError(), LinkError::kNone);
+  EXPECT_EQ(result.elapsed, 8U + 300U) << "one status check, then the first-byte limit";
+}
+
+TEST_F(StreamCaptureTest, FortyThreeBytesThenSilenceStillMakeAStretch) {
+  openSerial();
+  // The CR LF ends at 22: the frame runs to position 43, the NUL never sent.
+  const std::string stream = repeat("a", 21) + "\r\n" + repeat("b", 20);
+  fake.serial.arriveAfter(10, stream, 1);
+  const Capture result = capture();
+  ASSERT_TRUE(result.ok);
+  EXPECT_EQ(result.frame, repeat("b", 20) + std::string(1, '\0'));
+}
+
+TEST_F(StreamCaptureTest, DataWithoutAFrameRecordsCode11UnlessACodeIsPending) {
+  struct Case {
+    std::string stream;
+    LinkError pending;
+    LinkError after;
+  };
+  const Case cases[] = {
+      {repeat("q", 44), LinkError::kNone, LinkError::kUnknownStream},
+      {repeat("q", 44), LinkError::kNoData, LinkError::kNoData},
+      {repeat("q", 22) + "\r\n" + repeat("q", 20), LinkError::kNone, LinkError::kUnknownStream},
+      {repeat("q", 30), LinkError::kNone, LinkError::kNone},  // fewer than 43: no verdict
+  };
+  for (const Case& c : cases) {
+    FakeServices f;
+    LinkSettings settings;
+    settings.mode = LinkMode::kRs232;
+    settings.comNumber = 1;
+    ScaleLink l(settings, f.services);
+    ASSERT_TRUE(l.open());
+    l.setLastError(c.pending);
+    f.serial.arriveAfter(10, c.stream, 1);
+    std::uint8_t frame[21];
+    std::int32_t count = 0;
+    EXPECT_FALSE(captureStreamFrame(l, frame, count));
+    EXPECT_EQ(l.lastError(), c.after) << c.stream.size();
+  }
+}
+
+TEST_F(StreamCaptureTest, AnEightyMillisecondGapEndsTheData) {
+  openSerial();
+  fake.serial.arriveAfter(10, repeat("r", 30), 1);
+  fake.serial.arriveAfter(10 + 29 + 81, repeat("r", 20), 1);
+  EXPECT_FALSE(capture().ok);
+}
+
+TEST_F(StreamCaptureTest, AFailingPortEndsTheCapture) {
+  for (int skip = 0; skip < 4; ++skip) {
+    FakeServices f;
+    LinkSettings settings;
+    settings.mode = LinkMode::kRs232;
+    settings.comNumber = 1;
+    ScaleLink l(settings, f.services);
+    ASSERT_TRUE(l.open());
+    f.serial.arriveAfter(20, repeat(kFrame18, 4), 1);
+    f.serial.failNext(SerialCall::kClearError, 1, skip);
+    std::uint8_t frame[21];
+    std::int32_t count = 0;
+    EXPECT_FALSE(captureStreamFrame(l, frame, count)) << skip;
+  }
+  openSerial();
+  fake.serial.failNext(SerialCall::kSetEventMask);
+  EXPECT_FALSE(capture().ok);
+}
+
+class TcpStreamCaptureTest : public StreamCaptureTest {
+ protected:
+  void openTcp() {
+    fake.network.servers["10.0.0.5:4001"] = testing::FakeServer{};
+    LinkSettings settings;
+    settings.mode = LinkMode::kTcp;
+    copyBounded(settings.host, "10.0.0.5");
+    settings.tcpPort = 4001;
+    link = std::make_unique<ScaleLink>(settings, fake.services);
+    ASSERT_TRUE(link->open());
+  }
+};
+
+TEST_F(TcpStreamCaptureTest, AQuietPeerCostsAboutFiveHundredEightyMilliseconds) {
+  openTcp();
+  const Capture result = capture();
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.elapsed, 128U + 152U + 300U);
+}
+
+TEST_F(TcpStreamCaptureTest, AStreamingPeerGivesItsFrame) {
+  openTcp();
+  fake.network.last().arriveAt(fake.clock.now() + 200, repeat(kFrame18, 4), 1);
+  const Capture result = capture();
+  ASSERT_TRUE(result.ok);
+  EXPECT_EQ(result.frame, kFrame18 + "ST,");
+}
+
+TEST_F(TcpStreamCaptureTest, APeerThatClosesEndsTheData) {
+  openTcp();
+  fake.network.last().arriveAt(fake.clock.now() + 10, repeat("s", 20), 1);
+  fake.network.last().peerClosesAt = fake.clock.now() + 40;
+  const Capture result = capture();
+  EXPECT_FALSE(result.ok);
+  EXPECT_LT(result.elapsed, 128U + 152U) << "ended by the close, not by a time limit";
+}
+
+TEST(StreamCaptureModes, AnotherModeReadsNothingForThreeHundredMilliseconds) {
+  FakeServices fake;
+  ScaleLink link(LinkSettings{}, fake.services);
+  std::uint8_t frame[21];
+  std::int32_t count = 0;
+  EXPECT_FALSE(captureStreamFrame(link, frame, count));
+  EXPECT_EQ(fake.clock.now(), 1000U + 300U);
+}
+
+}  // namespace
+}  // namespace scalecheck

@@ -1,0 +1,261 @@
+#include "link/tcp_transport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fakes/fake_services.h"
+#include "link/bounded_text.h"
+#include "link/scale_link.h"
+
+namespace scalecheck {
+namespace {
+
+using testing::FakeServer;
+using testing::FakeServices;
+
+LinkSettings tcpSettings(const char* host = "10.1.2.3", std::int32_t port = 4001) {
+  LinkSettings settings;
+  settings.mode = LinkMode::kTcp;
+  copyBounded(settings.host, host);
+  settings.tcpPort = port;
+  return settings;
+}
+
+class TcpTransportTest : public ::testing::Test {
+ protected:
+  FakeServices fake;
+  TcpTransport tcp{fake.network, fake.clock};
+
+  void SetUp() override { fake.network.servers["10.1.2.3:4001"] = FakeServer{}; }
+  void connect() { ASSERT_TRUE(tcp.open(tcpSettings())); }
+  std::uint64_t timeToOpen(const LinkSettings& settings, bool& ok) {
+    const std::uint64_t start = fake.clock.now();
+    ok = tcp.open(settings);
+    return fake.clock.now() - start;
+  }
+  struct Reply {
+    bool ok;
+    std::string bytes;
+    std::uint64_t elapsed;
+  };
+  Reply read() {
+    std::uint8_t buffer[21];
+    std::int32_t count = -1;
+    const std::uint64_t start = fake.clock.now();
+    const bool ok = tcp.readReply(buffer, count);
+    return {ok,
+            ok ? std::string(reinterpret_cast<char*>(buffer), static_cast<std::size_t>(count)) : "",
+            fake.clock.now() - start};
+  }
+};
+
+TEST_F(TcpTransportTest, ConnectsWithinTheWindowPollingEveryThirtyTwoMilliseconds) {
+  struct Case {
+    std::uint32_t acceptAfterMs;
+    std::uint64_t openedAfter;
+    int polls;
+  };
+  const Case cases[] = {{0, 32, 1}, {31, 32, 1}, {100, 128, 4}, {2015, 2016, 63}};
+  for (const Case& c : cases) {
+    FakeServices f;
+    f.network.servers["10.1.2.3:4001"] = FakeServer{false, c.acceptAfterMs};
+    TcpTransport t(f.network, f.clock);
+    const std::uint64_t start = f.clock.now();
+    ASSERT_TRUE(t.open(tcpSettings())) << c.acceptAfterMs;
+    EXPECT_EQ(f.clock.now() - start, c.openedAfter);
+    EXPECT_EQ(f.network.last().pollAllCalls, c.polls);
+    EXPECT_TRUE(f.network.last().nonBlocking);
+    EXPECT_EQ(f.network.lastVersion, 0x0202);
+    EXPECT_EQ(f.network.startups, 1);
+    EXPECT_EQ(f.network.cleanups, 0);
+  }
+}
+
+TEST_F(TcpTransportTest, ARefusedOrUnreachableServerFailsWhenTheWindowHasPassed) {
+  fake.network.servers["10.1.2.3:4002"] = FakeServer{true, 0};
+  for (const char* host : {"10.1.2.3", "10.9.9.9"}) {
+    bool ok = true;
+    const std::uint64_t elapsed =
+        timeToOpen(tcpSettings(host, std::string(host) == "10.1.2.3" ? 4002 : 4001), ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(elapsed, 2048U) << host;
+    EXPECT_EQ(fake.network.last().pollAllCalls, 63);
+    EXPECT_TRUE(fake.network.last().closed);
+    EXPECT_EQ(tcp.socket(), nullptr);
+  }
+  EXPECT_EQ(fake.network.startups, fake.network.cleanups);
+}
+
+TEST_F(TcpTransportTest, AHeldConnectionToTheSameAddressIsReusedUntested) {
+  connect();
+  const int startups = fake.network.startups;
+  bool ok = false;
+  EXPECT_EQ(timeToOpen(tcpSettings(), ok), 0U);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(fake.network.startups, startups);
+  EXPECT_EQ(fake.network.sockets.size(), 1U);
+  EXPECT_EQ(fake.network.resolves, 1);
+}
+
+TEST_F(TcpTransportTest, AnotherAddressTearsTheHeldConnectionDownFirst) {
+  connect();
+  fake.network.servers["10.1.2.3:5000"] = FakeServer{};
+  ASSERT_TRUE(tcp.open(tcpSettings("10.1.2.3", 5000)));
+  EXPECT_TRUE(fake.network.sockets[0]->shutDown);
+  EXPECT_TRUE(fake.network.sockets[0]->closed);
+  EXPECT_EQ(fake.network.startups - fake.network.cleanups, 1);
+  // An empty host or port 0 still drops the held connection.
+  EXPECT_FALSE(tcp.open(tcpSettings("", 5000)));
+  EXPECT_EQ(tcp.socket(), nullptr);
+  EXPECT_EQ(fake.network.startups, fake.network.cleanups);
+  EXPECT_FALSE(tcp.open(tcpSettings("10.1.2.3", 0)));
+}
+
+TEST_F(TcpTransportTest, EveryFailedOpenReleasesWhatItObtained) {
+  struct Case {
+    const char* name;
+    void (*breakIt)(testing::FakeNetwork&);
+    int startups;
+  };
+  const Case cases[] = {
+      {"startup", [](testing::FakeNetwork& n) { n.startupFails = true; }, 0},
+      {"resolve", [](testing::FakeNetwork& n) { n.unresolvable.insert("10.1.2.3"); }, 1},
+      {"socket", [](testing::FakeNetwork& n) { n.socketFails = true; }, 1},
+      {"non-blocking", [](testing::FakeNetwork& n) { n.nonBlockingFails = true; }, 1},
+  };
+  for (const Case& c : cases) {
+    FakeServices f;
+    f.network.servers["10.1.2.3:4001"] = FakeServer{};
+    c.breakIt(f.network);
+    TcpTransport t(f.network, f.clock);
+    EXPECT_FALSE(t.open(tcpSettings())) << c.name;
+    EXPECT_EQ(f.network.startups, c.startups) << c.name;
+    EXPECT_EQ(f.network.cleanups, c.startups) << c.name;
+    for (const auto& socket : f.network.sockets) EXPECT_TRUE(socket->closed) << c.name;
+    EXPECT_EQ(t.socket(), nullptr);
+  }
+}
+
+TEST_F(TcpTransportTest, AFailedSendDropsTheConnection) {
+  connect();
+  const std::uint8_t request[] = {0x05, 0x11};
+  EXPECT_TRUE(tcp.writeBytes(request, 2));
+  EXPECT_EQ(fake.network.last().sent, "\x05\x11");
+  fake.network.last().sendFails = true;
+  EXPECT_FALSE(tcp.writeBytes(request, 1));
+  EXPECT_TRUE(fake.network.last().closed);
+  EXPECT_FALSE(fake.network.last().shutDown);
+  EXPECT_EQ(fake.network.startups, fake.network.cleanups);
+  // Afterwards writes and reads fail at once, close does nothing, and open
+  // connects afresh.
+  EXPECT_FALSE(tcp.writeBytes(request, 1));
+  EXPECT_FALSE(read().ok);
+  tcp.close();
+  EXPECT_EQ(fake.network.startups, fake.network.cleanups);
+  connect();
+  EXPECT_EQ(fake.network.sockets.size(), 2U);
+}
+
+TEST_F(TcpTransportTest, SendsOneToTwentyTwoBytes) {
+  connect();
+  const std::string big(23, 'x');
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(big.data());
+  EXPECT_TRUE(tcp.writeBytes(bytes, 22));
+  EXPECT_FALSE(tcp.writeBytes(bytes, 23)) << "refused: more than the send buffer holds";
+  EXPECT_FALSE(tcp.writeBytes(bytes, 0));
+  EXPECT_EQ(fake.network.last().sent.size(), 22U);
+  EXPECT_NE(tcp.socket(), nullptr) << "a refused request keeps the connection";
+}
+
+TEST_F(TcpTransportTest, ReplyLimitsAreThreeHundredAndEighty) {
+  struct Case {
+    std::uint64_t firstAt;
+    std::uint64_t gap;  // 0: no second byte
+    std::string expected;
+  };
+  const Case cases[] = {
+      {299, 0, "A"},
+      {301, 0, ""},
+      {5, 79, "AB"},
+      {5, 81, "A"},
+  };
+  for (const Case& c : cases) {
+    FakeServices f;
+    f.network.servers["10.1.2.3:4001"] = FakeServer{};
+    TcpTransport t(f.network, f.clock);
+    ASSERT_TRUE(t.open(tcpSettings()));
+    f.network.last().arriveAt(f.clock.now() + c.firstAt, "A");
+    if (c.gap != 0) f.network.last().arriveAt(f.clock.now() + c.firstAt + c.gap, "B");
+    std::uint8_t buffer[21] = {};
+    std::int32_t count = 0;
+    const bool ok = t.readReply(buffer, count);
+    EXPECT_EQ(ok, !c.expected.empty()) << c.firstAt;
+    EXPECT_EQ(
+        std::string(reinterpret_cast<char*>(buffer), ok ? static_cast<std::size_t>(count) : 0),
+        c.expected);
+  }
+}
+
+TEST_F(TcpTransportTest, SilenceOfThreeHundredMillisecondsEndsTheWait) {
+  connect();
+  const Reply reply = read();
+  EXPECT_FALSE(reply.ok);
+  EXPECT_EQ(reply.elapsed, 300U);
+}
+
+TEST_F(TcpTransportTest, TheTwentySecondByteIsTakenAndDropped) {
+  connect();
+  fake.network.last().arriveAt(fake.clock.now() + 10, std::string(21, 'a') + "bcd");
+  const Reply reply = read();
+  EXPECT_EQ(reply.bytes, std::string(21, 'a'));
+  EXPECT_EQ(reply.elapsed, 10U);
+  fake.network.last().pump(fake.clock.now());
+  EXPECT_EQ(fake.network.last().received.size(), 2U) << "later bytes stay on the socket";
+}
+
+TEST_F(TcpTransportTest, APeerThatClosesEndsTheReplyButNotTheConnection) {
+  connect();
+  fake.network.last().arriveAt(fake.clock.now() + 10, "ab", 1);
+  fake.network.last().peerClosesAt = fake.clock.now() + 20;
+  const Reply reply = read();
+  EXPECT_EQ(reply.bytes, "ab");
+  EXPECT_EQ(reply.elapsed, 20U);
+  EXPECT_NE(tcp.socket(), nullptr);
+  EXPECT_FALSE(read().ok);
+}
+
+TEST_F(TcpTransportTest, BytesAlreadyReceivedStartTheReply) {
+  connect();
+  fake.network.last().arriveAt(fake.clock.now(), "\x06");
+  fake.clock.advanceBy(1000);
+  EXPECT_EQ(read().bytes, "\x06");
+}
+
+TEST_F(TcpTransportTest, CloseShutsDownAndBalancesTheStartup) {
+  connect();
+  tcp.close();
+  EXPECT_TRUE(fake.network.last().shutDown);
+  EXPECT_TRUE(fake.network.last().closed);
+  EXPECT_EQ(fake.network.startups, 1);
+  EXPECT_EQ(fake.network.cleanups, 1);
+  tcp.close();
+  EXPECT_EQ(fake.network.cleanups, 1);
+}
+
+TEST(TcpThroughTheLink, TheLinkDispatchesToTcpAndCleansUpWhenDestroyed) {
+  FakeServices fake;
+  fake.network.servers["10.1.2.3:4001"] = FakeServer{};
+  {
+    ScaleLink link(tcpSettings(), fake.services);
+    ASSERT_TRUE(link.open());
+    EXPECT_NE(link.socket(), nullptr);
+    const std::uint8_t enq = 0x05;
+    EXPECT_TRUE(link.writeBytes(&enq, 1));
+    EXPECT_EQ(link.lastError(), LinkError::kNone);
+  }
+  EXPECT_EQ(fake.network.startups, fake.network.cleanups);
+}
+
+}  // namespace
+}  // namespace scalecheck

@@ -1,0 +1,146 @@
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <winsock2.h>  // brings windows.h, after the socket declarations
+#include <ws2tcpip.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/services.h"
+
+namespace scalecheck::platform {
+namespace {
+
+// Bounds for waits on the loopback interface, which settle in milliseconds;
+// a refused connect takes about a second on Windows, which retries it.
+constexpr DWORD kSettleLimitMs = 5000;
+
+// A listening socket on 127.0.0.1 and a free port, made with Windows
+// Sockets directly so that only the code under test goes through ours.
+class Listener {
+ public:
+  Listener() {
+    socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    if (bind(socket_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+        listen(socket_, 1) == 0 &&
+        getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+      port_ = ntohs(address.sin_port);
+    }
+  }
+  ~Listener() { stop(); }
+  Listener(const Listener&) = delete;
+  Listener& operator=(const Listener&) = delete;
+
+  std::string port() const { return std::to_string(port_); }
+  SOCKET accept() { return ::accept(socket_, nullptr, nullptr); }
+  void stop() {
+    if (socket_ != INVALID_SOCKET) closesocket(socket_);
+    socket_ = INVALID_SOCKET;
+  }
+
+ private:
+  SOCKET socket_ = INVALID_SOCKET;
+  unsigned short port_ = 0;
+};
+
+class WinSockets : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(sockets_.startup(0x0202), 0); }
+  void TearDown() override { sockets_.cleanup(); }
+
+  std::unique_ptr<Socket> connectTo(const std::string& port) {
+    SocketAddress address;
+    if (!sockets_.resolveTcp4("127.0.0.1", port.c_str(), address)) return nullptr;
+    std::unique_ptr<Socket> socket = sockets_.open(address.family, address.type, address.protocol);
+    if (!socket || socket->setNonBlocking() != 0) return nullptr;
+    socket->connect(address);
+    return socket;
+  }
+
+  // Polls until the connect has an outcome or the bound has passed.
+  static Readiness settle(Socket& socket, bool& everWritable) {
+    Readiness ready;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < kSettleLimitMs) {
+      EXPECT_NE(socket.pollAll(ready), kSocketError);
+      everWritable = everWritable || ready.writable;
+      if (ready.writable || ready.exceptional) break;
+      Sleep(1);
+    }
+    return ready;
+  }
+
+  Sockets& sockets_ = systemSockets();
+};
+
+TEST_F(WinSockets, ResolvesTheFirstIpv4Address) {
+  SocketAddress address;
+  ASSERT_TRUE(sockets_.resolveTcp4("127.0.0.1", "4001", address));
+  EXPECT_EQ(address.family, AF_INET);
+  EXPECT_EQ(address.type, SOCK_STREAM);
+  EXPECT_EQ(address.protocol, IPPROTO_TCP);
+  ASSERT_EQ(address.length, sizeof(sockaddr_in));
+  sockaddr_in ipv4{};
+  std::memcpy(&ipv4, address.bytes, sizeof ipv4);
+  EXPECT_EQ(ntohs(ipv4.sin_port), 4001);
+  EXPECT_EQ(ntohl(ipv4.sin_addr.s_addr), static_cast<u_long>(INADDR_LOOPBACK));
+}
+
+TEST_F(WinSockets, ConnectedSocketIsWritableAndCarriesBytesBothWays) {
+  Listener listener;
+  std::unique_ptr<Socket> socket = connectTo(listener.port());
+  ASSERT_TRUE(socket);
+  bool everWritable = false;
+  const Readiness ready = settle(*socket, everWritable);
+  ASSERT_TRUE(ready.writable);
+  EXPECT_FALSE(ready.exceptional);
+  const SOCKET peer = listener.accept();
+  ASSERT_NE(peer, INVALID_SOCKET);
+
+  std::uint8_t byte = 0;
+  EXPECT_EQ(socket->pollReadable(), 0);
+  EXPECT_EQ(socket->recv(&byte, 1), kSocketError);  // nothing waits: would block
+
+  const std::uint8_t request[] = {0x05, 0x11};
+  EXPECT_EQ(socket->send(request, 2), 2);
+  char received[2] = {};
+  EXPECT_EQ(::recv(peer, received, 2, MSG_WAITALL), 2);
+  EXPECT_EQ(received[0], 0x05);
+  EXPECT_EQ(received[1], 0x11);
+
+  ASSERT_EQ(::send(peer, "\x06", 1, 0), 1);
+  closesocket(peer);
+  const DWORD start = GetTickCount();
+  while (socket->pollReadable() == 0 && GetTickCount() - start < kSettleLimitMs) Sleep(1);
+  ASSERT_EQ(socket->recv(&byte, 1), 1);
+  EXPECT_EQ(byte, 0x06);
+  EXPECT_EQ(socket->recv(&byte, 1), 0);  // the peer has closed
+  socket->shutdownBoth();
+  socket->close();
+  socket->close();  // a second close is harmless
+}
+
+TEST_F(WinSockets, RefusedConnectIsNeverWritable) {
+  Listener listener;
+  const std::string port = listener.port();
+  listener.stop();  // nobody listens on the port now
+  std::unique_ptr<Socket> socket = connectTo(port);
+  ASSERT_TRUE(socket);
+  bool everWritable = false;
+  const Readiness ready = settle(*socket, everWritable);
+  EXPECT_FALSE(everWritable);
+  EXPECT_TRUE(ready.exceptional);
+}
+
+}  // namespace
+}  // namespace scalecheck::platform

@@ -1,0 +1,60 @@
+#include "device_endpoint.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "serial_line.h"
+
+namespace scalecheck::sim {
+
+std::unique_ptr<DeviceEndpoint> DeviceEndpoint::open(const std::string& path, LineFormat format,
+                                                     std::uint32_t baud, std::string& error) {
+  // open: a descriptor, or -1 with errno. O_NONBLOCK also keeps open from
+  // waiting for a carrier on devices that would.
+  UniqueFd device(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!device.valid()) {
+    error = systemError("opening " + path);
+    return nullptr;
+  }
+  // isatty: 1 for a terminal, else 0 with errno.
+  if (isatty(device.get()) != 1) {
+    error = path + " is not a serial device";
+    return nullptr;
+  }
+  // flock: 0, or -1 with errno (EWOULDBLOCK: someone holds it). Two programs
+  // on one port would each get half of the bytes.
+  if (flock(device.get(), LOCK_EX | LOCK_NB) != 0) {
+    error = systemError(path + " is in use");
+    return nullptr;
+  }
+  if (!configureSerialLine(device.get(), format, baud, true, error)) {
+    error = path + ": " + error;
+    return nullptr;
+  }
+  return std::unique_ptr<DeviceEndpoint>(new DeviceEndpoint(std::move(device), path));
+}
+
+DeviceEndpoint::DeviceEndpoint(UniqueFd device, std::string path)
+    : device_(std::move(device)), path_(std::move(path)) {}
+
+ReadOutcome DeviceEndpoint::read(std::string& bytes, std::string& note) {
+  switch (readAvailable(device_.get(), bytes)) {
+    case ReadResult::kData:
+      return ReadOutcome::kData;
+    case ReadResult::kNothing:
+      return ReadOutcome::kNothing;
+    case ReadResult::kEnd:
+    case ReadResult::kError:
+      break;
+  }
+  // An unplugged USB adapter: the device will not come back under this name.
+  note = systemError("reading " + path_);
+  return ReadOutcome::kFailed;
+}
+
+void DeviceEndpoint::write(std::string_view bytes) {
+  writeOrDrop(device_.get(), bytes);
+}
+
+}  // namespace scalecheck::sim

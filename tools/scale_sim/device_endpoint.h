@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "endpoint.h"
+#include "fd_io.h"
+#include "sim_options.h"
+
+namespace scalecheck::sim {
+
+// A real serial device, e.g. a USB adapter on a null-modem cable to the PC
+// that runs the reader.
+class DeviceEndpoint : public Endpoint {
+ public:
+  static std::unique_ptr<DeviceEndpoint> open(const std::string& path, LineFormat format,
+                                              std::uint32_t baud, std::string& error);
+
+  int pollDescriptor() const override { return device_.get(); }
+  ReadOutcome read(std::string& bytes, std::string& note) override;
+  void write(std::string_view bytes) override;
+  std::string readyLine() const override { return "ready device " + path_; }
+
+ private:
+  DeviceEndpoint(UniqueFd device, std::string path);
+
+  UniqueFd device_;
+  std::string path_;
+};
+
+}  // namespace scalecheck::sim

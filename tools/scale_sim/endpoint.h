@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace scalecheck::sim {
+
+enum class ReadOutcome {
+  kData,         // bytes arrived
+  kNothing,      // a wake-up without bytes
+  kPeerChanged,  // a client connected or left; `note` says which
+  kFailed,       // the link is gone; `note` says why
+};
+
+// Where the scale's bytes go and requests come from: a pseudo-terminal, a
+// serial device or a TCP socket. Every descriptor is non-blocking.
+class Endpoint {
+ public:
+  virtual ~Endpoint() = default;
+
+  // The descriptor to watch for input.
+  virtual int pollDescriptor() const = 0;
+
+  // Called when pollDescriptor() reported readiness (input, hang-up or error).
+  virtual ReadOutcome read(std::string& bytes, std::string& note) = 0;
+
+  // Writes what the line takes now. Bytes that cannot be written (nobody
+  // reads, no client) are dropped, as on a line where nobody listens.
+  virtual void write(std::string_view bytes) = 0;
+
+  // The machine-readable line printed once the link is ready.
+  virtual std::string readyLine() const = 0;
+};
+
+}  // namespace scalecheck::sim

@@ -1,0 +1,33 @@
+#include "frame_source.h"
+
+#include "frame_format.h"
+
+namespace scalecheck::sim {
+
+FrameSource::FrameSource(std::string frameTemplate, std::vector<std::string> rawFrames,
+                         LineFormat line)
+    : template_(std::move(frameTemplate)), rawFrames_(std::move(rawFrames)), line_(line) {}
+
+std::string FrameSource::plainFrame(const FrameFields& fields) {
+  if (!rawFrames_.empty()) {
+    const std::string& frame = rawFrames_[nextRaw_];
+    nextRaw_ = (nextRaw_ + 1) % rawFrames_.size();
+    return frame;
+  }
+  std::string frame;
+  std::string error;
+  // Only placeholders and escapes can fail, and the options checked them.
+  if (!renderFrame(template_, fields, frame, error)) return std::string();
+  return frame;
+}
+
+std::string FrameSource::next(const ScaleState& state) {
+  std::string frame = applyFault(plainFrame(state.frame), state.fault, garbage_);
+  if (line_ == LineFormat::k7E1) {
+    // Seven data bits carry no eighth: what a 7E1 line would deliver.
+    for (char& c : frame) c = static_cast<char>(static_cast<unsigned char>(c) & 0x7FU);
+  }
+  return frame;
+}
+
+}  // namespace scalecheck::sim

@@ -1,0 +1,96 @@
+#include "pty_endpoint.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+
+#include "port_symlink.h"
+#include "serial_line.h"
+
+namespace scalecheck::sim {
+namespace {
+
+// A master end whose terminal end may be opened by others.
+bool openMaster(UniqueFd& master, std::string& terminalPath, std::string& error) {
+  // posix_openpt: a descriptor, or -1 with errno.
+  master.reset(posix_openpt(O_RDWR | O_NOCTTY));
+  if (!master.valid()) {
+    error = systemError("opening a pseudo-terminal");
+    return false;
+  }
+  // grantpt, unlockpt: 0, or -1 with errno.
+  if (grantpt(master.get()) != 0 || unlockpt(master.get()) != 0) {
+    error = systemError("unlocking the pseudo-terminal");
+    return false;
+  }
+  char name[128];
+  // ptsname_r: 0, or an error number (ERANGE: the buffer is too small).
+  if (ptsname_r(master.get(), name, sizeof name) != 0) {
+    error = "cannot name the pseudo-terminal's terminal end";
+    return false;
+  }
+  terminalPath = name;
+  if (!makeNonBlocking(master.get())) {
+    error = systemError("making the pseudo-terminal non-blocking");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<PtyEndpoint> PtyEndpoint::open(const std::string& linkPath, LineFormat format,
+                                               std::uint32_t baud, std::string& error) {
+  UniqueFd master;
+  std::string terminalPath;
+  if (!openMaster(master, terminalPath, error)) return nullptr;
+  // open: a descriptor, or -1 with errno. O_NOCTTY: it must not become our
+  // controlling terminal.
+  UniqueFd terminal(::open(terminalPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!terminal.valid()) {
+    error = systemError("opening " + terminalPath);
+    return nullptr;
+  }
+  // Raw before anyone can see it: an echo would send the reader's requests
+  // back to it, and line editing would hold bytes back.
+  if (!configureSerialLine(terminal.get(), format, baud, false, error)) return nullptr;
+  if (!placeSymlink(terminalPath, linkPath, error)) return nullptr;
+  return std::unique_ptr<PtyEndpoint>(
+      new PtyEndpoint(std::move(master), std::move(terminal), terminalPath, linkPath));
+}
+
+PtyEndpoint::PtyEndpoint(UniqueFd master, UniqueFd terminal, std::string terminalPath,
+                         std::string linkPath)
+    : master_(std::move(master)),
+      terminal_(std::move(terminal)),
+      terminalPath_(std::move(terminalPath)),
+      linkPath_(std::move(linkPath)) {}
+
+PtyEndpoint::~PtyEndpoint() {
+  removeSymlinkTo(terminalPath_, linkPath_);
+}
+
+ReadOutcome PtyEndpoint::read(std::string& bytes, std::string& note) {
+  switch (readAvailable(master_.get(), bytes)) {
+    case ReadResult::kData:
+      return ReadOutcome::kData;
+    case ReadResult::kNothing:
+      return ReadOutcome::kNothing;
+    case ReadResult::kEnd:
+    case ReadResult::kError:
+      break;
+  }
+  // Cannot happen while we hold the terminal end; if it does, stop rather
+  // than wake up for the same hang-up again and again.
+  note = systemError("reading the pseudo-terminal");
+  return ReadOutcome::kFailed;
+}
+
+void PtyEndpoint::write(std::string_view bytes) {
+  writeOrDrop(master_.get(), bytes);
+}
+
+std::string PtyEndpoint::readyLine() const {
+  return "ready pty " + terminalPath_ + " " + linkPath_;
+}
+
+}  // namespace scalecheck::sim

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "endpoint.h"
+#include "fd_io.h"
+#include "sim_options.h"
+
+namespace scalecheck::sim {
+
+// A pseudo-terminal pair of our own: we keep the master end, a reader opens
+// the terminal end through a symlink.
+class PtyEndpoint : public Endpoint {
+ public:
+  static std::unique_ptr<PtyEndpoint> open(const std::string& linkPath, LineFormat format,
+                                           std::uint32_t baud, std::string& error);
+  ~PtyEndpoint() override;
+  PtyEndpoint(const PtyEndpoint&) = delete;
+  PtyEndpoint& operator=(const PtyEndpoint&) = delete;
+
+  int pollDescriptor() const override { return master_.get(); }
+  ReadOutcome read(std::string& bytes, std::string& note) override;
+  void write(std::string_view bytes) override;
+  std::string readyLine() const override;
+
+ private:
+  PtyEndpoint(UniqueFd master, UniqueFd terminal, std::string terminalPath, std::string linkPath);
+
+  UniqueFd master_;
+  // Our own descriptor of the terminal end. While it is open the master never
+  // sees a hang-up when the reader closes the port and opens it again, and the
+  // terminal keeps its settings in between.
+  UniqueFd terminal_;
+  std::string terminalPath_;
+  std::string linkPath_;
+};
+
+}  // namespace scalecheck::sim
