@@ -199,6 +199,17 @@ TEST_F(TcpStreamCaptureTest, AStreamingPeerGivesItsFrame) {
   EXPECT_EQ(result.frame, kFrame18 + "ST,");
 }
 
+TEST_F(TcpStreamCaptureTest, BytesQueuedSinceTheLastPollAreDroppedAsStale) {
+  openTcp();
+  // A second of an old weight waits on the socket; the scale now shows 2.5.
+  fake.network.last().arriveAt(fake.clock.now(), repeat("ST,GS,+  9.999kg\r\n", 55));
+  fake.clock.advanceBy(1000);
+  fake.network.last().arriveAt(fake.clock.now() + 128, repeat("ST,GS,+  2.500kg\r\n", 4), 1);
+  const Capture result = capture();
+  ASSERT_TRUE(result.ok);
+  EXPECT_EQ(result.frame, "ST,GS,+  2.500kg\r\nST,");
+}
+
 TEST_F(TcpStreamCaptureTest, APeerThatClosesEndsTheData) {
   openTcp();
   fake.network.last().arriveAt(fake.clock.now() + 10, repeat("s", 20), 1);

@@ -16,11 +16,6 @@ constexpr auto kMilligram = cp1251(" мг");
 constexpr auto kGram = cp1251(" г");
 constexpr auto kKilogram = cp1251(" кг");
 constexpr auto kTonne = cp1251(" т");
-// Shown in place of a weight whose sign and integer digits alone need more
-// than 15 characters, as spreadsheets mark a number too wide for its cell.
-// A reading from a scale frame never comes to this: the frame parser refuses
-// such weights.
-constexpr const char* kWeightTooWide = "###############";
 
 const char* modeTag(AcquisitionMode mode) {
   switch (mode) {
@@ -78,7 +73,7 @@ void formatReadingWeight(const WeightReading& reading, char (&text)[kWeightTextS
   const char separator = platform::decimalSeparator();
   platform::formatFixed(full, sizeof full, static_cast<double>(reading.weight),
                         displayDecimals(reading), separator);
-  if (!fitWeightText(full, kWeightTextSize - 1, separator)) copyBounded(full, kWeightTooWide);
+  fitWeightText(full, kWeightTextSize - 1, separator, static_cast<double>(reading.weight));
   copyBounded(text, full);
 }
 

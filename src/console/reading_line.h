@@ -11,7 +11,7 @@ constexpr std::size_t kWeightTextSize = 16;    // 15 characters and the NUL
 
 // The weight as the console shows and logs it: no decimals without a point,
 // 1 to 4 decimals as the scale showed them, else six; with the locale's
-// decimal separator. Never longer than 15 characters (see the definition).
+// decimal separator. Never longer than 15 characters: see fitWeightText.
 void formatReadingWeight(const WeightReading& reading, char (&text)[kWeightTextSize]);
 
 // The reading line, such as "  AD, Ст[1,234] кг" (Windows-1251): how the

@@ -5,7 +5,9 @@ namespace scalecheck {
 RecordFile::RecordFile(platform::Files& files, const char* path) : files_(files), path_(path) {}
 
 bool RecordFile::append(const char* bytes, std::size_t length) {
-  if (pending_.size() >= kMaxPending) {
+  // Only when the file still cannot take the records that wait is there
+  // no room for this one.
+  if (pending_.size() >= kMaxPending && !flush()) {
     ++dropped_;
     return false;
   }

@@ -4,18 +4,10 @@
 #include <cerrno>
 
 #include "platform/clock.h"
+#include "platform/monotonic_posix.h"
 
 namespace scalecheck::platform {
 namespace {
-
-std::uint64_t monotonicMilliseconds() {
-  timespec now{};
-  // CLOCK_MONOTONIC never steps with the wall clock, as the Windows tick
-  // count does not.
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::uint64_t>(now.tv_sec) * 1000U +
-         static_cast<std::uint64_t>(now.tv_nsec) / 1000000U;
-}
 
 class PosixClock : public Clock {
  public:
@@ -24,20 +16,30 @@ class PosixClock : public Clock {
 
   void sleep(std::uint32_t milliseconds) override {
     if (milliseconds == 0) {
-      sched_yield();  // Sleep(0): give up the rest of the time slice
+      // sched_yield: 0, or -1 on systems where yielding is not supported;
+      // the call then simply returns, as Sleep(0) does when no other thread
+      // is ready.
+      static_cast<void>(sched_yield());
       return;
     }
     timespec rest{static_cast<time_t>(milliseconds / 1000U),
                   static_cast<long>(milliseconds % 1000U) * 1000000L};
-    // Resume after a signal until the whole time has passed.
+    // nanosleep: 0 once the time has passed, or -1 with errno: EINTR when a
+    // signal came first, with the time still to sleep in `rest`, which is
+    // then slept; other errors (EINVAL) cannot come from these values.
     while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
     }
   }
 
   CalendarTime localTime() override {
+    // time: the seconds since the epoch, or -1 with errno (never on Linux).
+    // localtime_r: the broken-down time, or null when it cannot be
+    // represented; the stamp then shows the epoch rather than garbage.
     const time_t now = time(nullptr);
     tm local{};
-    localtime_r(&now, &local);
+    if (now == static_cast<time_t>(-1) || localtime_r(&now, &local) == nullptr) {
+      return CalendarTime{1970, 1, 1, 0, 0, 0};
+    }
     return CalendarTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                         local.tm_hour,        local.tm_min,     local.tm_sec};
   }

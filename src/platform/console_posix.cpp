@@ -67,8 +67,15 @@ class PosixConsole final : public Console {
     // never switched, and keys then come as echoed lines.
     if (isTerminal_ && tcgetattr(STDIN_FILENO, &gSavedTerminal) == 0) gTerminalSaved = 1;
     openWakePipe();
-    catchStopSignal(SIGINT);
-    catchStopSignal(SIGTERM);
+    // Every signal that ends a program from its terminal closes the link
+    // and gives the terminal back: Ctrl+C, Ctrl+\, a closed terminal, kill.
+    for (const int signal : {SIGINT, SIGQUIT, SIGHUP, SIGTERM}) catchStopSignal(signal);
+    // A reader of the output that goes away (scalecheck | tee, then tee
+    // ends) must not kill the program: the write fails with EPIPE instead,
+    // and the run goes on to close the link and count unwritten records.
+    // signal: the previous disposition, or SIG_ERR; nothing better can be
+    // done if it fails.
+    static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
   }
 
   // Runs at the normal end of the process: the terminal gets its own
@@ -175,12 +182,19 @@ class PosixConsole final : public Console {
     keys.c_cc[VMIN] = 1;
     keys.c_cc[VTIME] = 0;
     gKeyMode = 1;  // set first: a signal arriving during the call restores
-    if (tcsetattr(STDIN_FILENO, TCSANOW, &keys) != 0) gKeyMode = 0;
+    if (tcsetattr(STDIN_FILENO, TCSANOW, &keys) != 0) {
+      gKeyMode = 0;
+      return;
+    }
+    // A stop signal that came between the flag and the switch has restored
+    // the terminal already, and the switch undid that: restore again.
+    if (gInterrupted != 0) enterLineMode();
   }
 
   // The terminal's own settings: echoed, edited lines.
   void enterLineMode() {
-    if (gKeyMode == 0) return;
+    if (gTerminalSaved == 0) return;
+    if (gKeyMode == 0 && gInterrupted == 0) return;
     gKeyMode = 0;
     static_cast<void>(tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal));
   }

@@ -1,9 +1,3 @@
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <conio.h>
 #include <windows.h>
 
@@ -143,6 +137,7 @@ class WinConsole final : public Console {
     // A console or a file written on Windows ends its lines with CR LF.
     while (stored > 0 && buffer[stored - 1] == '\r') --stored;
     buffer[stored] = '\0';
+    if (c == EOF && stdinIsConsole()) awaitControlHandler();
   }
 
   // Without a console (a pipe or a file) no key can come: the one-key wait
@@ -169,6 +164,13 @@ class WinConsole final : public Console {
   bool interruptRequested() override { return interrupted; }
 
  private:
+  // Ctrl+C ends a console read at once, but the handler that notes it runs
+  // on a thread of its own, a moment later: wait up to 200 ms for it, so the
+  // caller sees the request rather than an empty answer. Sleep: no result.
+  static void awaitControlHandler() {
+    for (int i = 0; i < 20 && !interrupted; ++i) Sleep(10);
+  }
+
   UINT previousInputCodePage_ = 0;
   UINT previousOutputCodePage_ = 0;
 };

@@ -22,7 +22,7 @@ class StdioFiles : public Files {
     written = std::fclose(file) == 0 && written;
     if (!written && !error) {
       // Take a partly written record back, so that writing it again later
-      // leaves no fragment in the file.
+      // leaves no fragment in the file (unless even the truncation fails).
       std::filesystem::resize_file(path, sizeBefore, error);
     }
     return written;

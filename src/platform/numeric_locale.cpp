@@ -43,16 +43,21 @@ std::size_t formatFixed(char* out, std::size_t size, double value, int decimals)
   return formatFixed(out, size, value, decimals, gSeparator);
 }
 
-std::size_t formatFixed(char* out, std::size_t size, double value, int decimals, char separator) {
+namespace {
+
+// printf-style text of `value` in `format` with `precision`, the point
+// written as `separator`; bounded like snprintf.
+std::size_t formatAs(char* out, std::size_t size, double value, std::chars_format format,
+                     int precision, char separator) {
+  if (precision < 0) precision = 6;  // printf's default precision
   // Large enough for any double in fixed notation (309 integer digits) with
   // the greatest precision callers use.
-  if (decimals < 0) decimals = 6;  // printf's default precision
   char text[400];
-  const auto result =
-      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  const auto result = std::to_chars(text, text + sizeof text, value, format, precision);
   const auto length = result.ec == std::errc() ? static_cast<std::size_t>(result.ptr - text) : 0;
   for (std::size_t i = 0; i < length; ++i) {
     if (text[i] == '.') text[i] = separator;
+    if (text[i] == 'e') text[i] = 'E';  // as "%E" writes the exponent
   }
   if (size > 0) {
     const std::size_t kept = length < size - 1 ? length : size - 1;
@@ -60,6 +65,17 @@ std::size_t formatFixed(char* out, std::size_t size, double value, int decimals,
     out[kept] = '\0';
   }
   return length;
+}
+
+}  // namespace
+
+std::size_t formatFixed(char* out, std::size_t size, double value, int decimals, char separator) {
+  return formatAs(out, size, value, std::chars_format::fixed, decimals, separator);
+}
+
+std::size_t formatScientific(char* out, std::size_t size, double value, int digits,
+                             char separator) {
+  return formatAs(out, size, value, std::chars_format::scientific, digits, separator);
 }
 
 double convertDecimal(const char* text) {

@@ -25,6 +25,9 @@ std::size_t formatFixed(char* out, std::size_t size, double value, int decimals)
 // The same with a given separator in place of the locale's.
 std::size_t formatFixed(char* out, std::size_t size, double value, int decimals, char separator);
 
+// printf's "%.<digits>E" with a given separator: "-1,23456789E+14".
+std::size_t formatScientific(char* out, std::size_t size, double value, int digits, char separator);
+
 // strtod under the selected locale for texts of the form: optional white
 // space, optional sign, digits, and at most one separator followed by
 // digits. Conversion stops at the first character that cannot continue the

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/monotonic_posix.h"
 #include "platform/serial_port.h"
 #include "platform/serial_posix_termios.h"
 #include "platform/services.h"
@@ -24,43 +26,6 @@ namespace {
 
 constexpr std::uint32_t kMaxDword = 0xFFFFFFFFU;
 constexpr int kHighestComNumber = 256;
-
-struct BaudSpeed {
-  std::uint32_t baud;
-  speed_t speed;
-};
-
-// The standard rates termios names. Windows also offers 14400, 128000 and
-// 256000, which have no speed_t: such a request fails as an unsupported rate.
-constexpr BaudSpeed kBaudSpeeds[] = {
-    {50, B50},         {75, B75},     {110, B110},   {134, B134},     {150, B150},
-    {200, B200},       {300, B300},   {600, B600},   {1200, B1200},   {1800, B1800},
-    {2400, B2400},     {4800, B4800}, {9600, B9600}, {19200, B19200}, {38400, B38400},
-#ifdef B57600
-    {57600, B57600},
-#endif
-#ifdef B115200
-    {115200, B115200},
-#endif
-#ifdef B230400
-    {230400, B230400},
-#endif
-#ifdef B460800
-    {460800, B460800},
-#endif
-#ifdef B921600
-    {921600, B921600},
-#endif
-};
-
-std::uint64_t monotonicMs() {
-  timespec now{};
-  // clock_gettime: 0, or -1 with errno; CLOCK_MONOTONIC always exists on the
-  // systems we build for, so the zero time stands only for the impossible.
-  if (clock_gettime(CLOCK_MONOTONIC, &now) != 0) return 0;
-  return static_cast<std::uint64_t>(now.tv_sec) * 1000U +
-         static_cast<std::uint64_t>(now.tv_nsec) / 1000000U;
-}
 
 int pollTimeout(std::uint64_t milliseconds) {
   return static_cast<int>(std::min<std::uint64_t>(milliseconds, INT_MAX));
@@ -79,85 +44,27 @@ int pollOne(int fd, short events, int timeoutMs) {
 
 constexpr int kHangUp = POLLHUP | POLLERR | POLLNVAL;
 
-bool dataBitsFlag(std::uint8_t byteSize, tcflag_t& flag) {
-  switch (byteSize) {
-    case 5:
-      flag = CS5;
-      return true;
-    case 6:
-      flag = CS6;
-      return true;
-    case 7:
-      flag = CS7;
-      return true;
-    case 8:
-      flag = CS8;
-      return true;
-    default:
-      return false;
+// Linux pseudo-terminals carry bytes, not bits on a wire: they keep CS8 and
+// no parity whatever is asked. glibc's tcsetattr then fails with EINVAL
+// when nothing else changed (any open after the first with 7E1), although
+// the terminal took all it can hold. Such a refusal is no failure when the
+// settings in force are the ones asked for but for that framing. fstat: 0,
+// or -1 with errno; the pty slaves' major numbers are 136 to 143.
+bool keptOwnFraming(int fd, const termios& asked) {
+  struct stat device {};
+  if (errno != EINVAL || fstat(fd, &device) != 0 || !S_ISCHR(device.st_mode) ||
+      major(device.st_rdev) < 136 || major(device.st_rdev) > 143) {
+    return false;
   }
-}
-
-std::uint8_t dataBitsOf(tcflag_t cflag) {
-  switch (cflag & CSIZE) {
-    case CS5:
-      return 5;
-    case CS6:
-      return 6;
-    case CS7:
-      return 7;
-    default:
-      return 8;
-  }
-}
-
-// DCB parity codes: 0 none, 1 odd, 2 even, 3 mark, 4 space. Mark and space
-// are "stick" parity: CMSPAR with PARODD gives a parity bit always 1.
-bool parityFlags(std::uint8_t parity, tcflag_t& flags) {
-  switch (parity) {
-    case 0:
-      flags = 0;
-      return true;
-    case 1:
-      flags = PARENB | PARODD;
-      return true;
-    case 2:
-      flags = PARENB;
-      return true;
-#ifdef CMSPAR
-    case 3:
-      flags = PARENB | PARODD | CMSPAR;
-      return true;
-    case 4:
-      flags = PARENB | CMSPAR;
-      return true;
-#endif
-    default:
-      return false;
-  }
-}
-
-std::uint8_t parityOf(tcflag_t cflag) {
-  if ((cflag & PARENB) == 0) return 0;
-  const bool odd = (cflag & PARODD) != 0;
-#ifdef CMSPAR
-  if ((cflag & CMSPAR) != 0) return odd ? 3 : 4;
-#endif
-  return odd ? 1 : 2;
-}
-
-// Everything cfmakeraw clears, and every framing and flow-control bit this
-// translation sets, so nothing of the previous settings survives unasked.
-void makeRaw(termios& settings) {
-  settings.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | IGNPAR | PARMRK | INPCK | ISTRIP |
-                                             INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
-  settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-  settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-  tcflag_t framing = CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS;
+  termios now{};
+  // tcgetattr: 0, or -1 with errno.
+  if (tcgetattr(fd, &now) != 0) return false;
+  tcflag_t framing = CSIZE | PARENB | PARODD;
 #ifdef CMSPAR
   framing |= CMSPAR;
 #endif
-  settings.c_cflag &= ~framing;
+  return now.c_iflag == asked.c_iflag && now.c_oflag == asked.c_oflag &&
+         now.c_lflag == asked.c_lflag && (now.c_cflag & ~framing) == (asked.c_cflag & ~framing);
 }
 
 // A COM number from a Windows port name: "com1".."com9", or any port in the
@@ -253,10 +160,10 @@ class PosixSerialPort final : public SerialPort {
     termios settings{};
     if (tcgetattr(fd_, &settings) != 0) return false;
     if (!commStateToTermios(state, settings)) return false;
-    // tcsetattr: 0 when any of the changes took, or -1 with errno. Not read
-    // back: a pseudo-terminal keeps CS8 whatever it is told, and a partial
-    // change could not be undone any better.
-    if (tcsetattr(fd_, TCSANOW, &settings) != 0) return false;
+    // tcsetattr: 0 when any of the changes took, or -1 with errno (glibc:
+    // EINVAL when none did; see keptOwnFraming). What took is not read
+    // back otherwise: a partial change could not be undone any better.
+    if (tcsetattr(fd_, TCSANOW, &settings) != 0 && !keptOwnFraming(fd_, settings)) return false;
     if (!applyModemLines(state.flags)) return false;
     remembered_ = state;
     return true;
@@ -355,7 +262,7 @@ class PosixSerialPort final : public SerialPort {
     got = 0;
     if (length == 0) return true;
     const ReadPlan plan = planRead(timeouts_, length);
-    const std::uint64_t start = monotonicMs();
+    const std::uint64_t start = monotonicMilliseconds();
     std::uint64_t lastByte = start;
     for (;;) {
       // read: bytes read, 0 at end of file (the other end of a
@@ -364,7 +271,7 @@ class PosixSerialPort final : public SerialPort {
       const ssize_t count = ::read(fd_, buffer + got, length - got);
       if (count > 0) {
         got += static_cast<std::uint32_t>(count);
-        lastByte = monotonicMs();
+        lastByte = monotonicMilliseconds();
         if (got == length || plan.firstByteEnds) return true;
         continue;
       }
@@ -420,7 +327,7 @@ class PosixSerialPort final : public SerialPort {
   // a bound has passed.
   static std::int64_t remainingWait(const ReadPlan& plan, std::uint64_t start,
                                     std::uint64_t lastByte, std::uint32_t got) {
-    const std::uint64_t now = monotonicMs();
+    const std::uint64_t now = monotonicMilliseconds();
     std::int64_t wait = -1;
     if (plan.totalMs > 0) {
       wait = pollTimeout(now - start >= plan.totalMs ? 0 : plan.totalMs - (now - start));
@@ -500,80 +407,6 @@ class PosixSerialPorts final : public SerialPorts {
 };
 
 }  // namespace
-
-bool baudToSpeed(std::uint32_t baud, speed_t& speed) {
-  for (const BaudSpeed& entry : kBaudSpeeds) {
-    if (entry.baud == baud) {
-      speed = entry.speed;
-      return true;
-    }
-  }
-  return false;
-}
-
-std::uint32_t speedToBaud(speed_t speed) {
-  for (const BaudSpeed& entry : kBaudSpeeds) {
-    if (entry.speed == speed) return entry.baud;
-  }
-  return 0;
-}
-
-bool commStateToTermios(const CommState& state, termios& settings) {
-  speed_t speed{};
-  tcflag_t dataBits = 0;
-  tcflag_t parity = 0;
-  const std::uint32_t dtr = state.flags & dcb::kDtrControlMask;
-  const std::uint32_t rts = state.flags & dcb::kRtsControlMask;
-  if (!baudToSpeed(state.baudRate, speed) || !dataBitsFlag(state.byteSize, dataBits) ||
-      !parityFlags(state.parity, parity) || state.stopBits > 2 || dtr == dcb::kDtrControlMask ||
-      rts == dcb::kRtsControlMask) {
-    return false;
-  }
-  termios result = settings;
-  makeRaw(result);
-  result.c_cflag |= CLOCAL | CREAD | dataBits | parity;
-  // One and a half stop bits is what a UART sends for CSTOPB with 5 bits.
-  if (state.stopBits != 0) result.c_cflag |= CSTOPB;
-  if ((state.flags & dcb::kParityCheck) != 0) result.c_iflag |= INPCK;
-  // Linux ties CTS watching and RTS handshaking together in one bit.
-  if ((state.flags & dcb::kOutxCtsFlow) != 0 || rts == dcb::kRtsControlHandshake) {
-    result.c_cflag |= CRTSCTS;
-  }
-  if ((state.flags & dcb::kOutX) != 0) result.c_iflag |= IXON;
-  if ((state.flags & dcb::kInX) != 0) result.c_iflag |= IXOFF;
-  result.c_cc[VSTART] = static_cast<cc_t>(state.xonChar);
-  result.c_cc[VSTOP] = static_cast<cc_t>(state.xoffChar);
-  // A read returns as soon as one byte is there; the time-outs are ours.
-  result.c_cc[VMIN] = 1;
-  result.c_cc[VTIME] = 0;
-  // cfsetispeed / cfsetospeed: 0, or -1 with errno (EINVAL for a speed_t
-  // the system does not know; every entry of the table is one it knows).
-  if (cfsetispeed(&result, speed) != 0 || cfsetospeed(&result, speed) != 0) return false;
-  settings = result;
-  return true;
-}
-
-void termiosToCommState(const termios& settings, CommState& state) {
-  state.baudRate = speedToBaud(cfgetospeed(&settings));
-  state.byteSize = dataBitsOf(settings.c_cflag);
-  state.parity = parityOf(settings.c_cflag);
-  state.stopBits = (settings.c_cflag & CSTOPB) != 0 ? 2 : 0;
-  state.flags &= ~(dcb::kParityCheck | dcb::kOutxCtsFlow | dcb::kOutX | dcb::kInX);
-  state.flags |= dcb::kBinary;  // Windows knows no other mode
-  if ((settings.c_iflag & INPCK) != 0) state.flags |= dcb::kParityCheck;
-  if ((settings.c_iflag & IXON) != 0) state.flags |= dcb::kOutX;
-  if ((settings.c_iflag & IXOFF) != 0) state.flags |= dcb::kInX;
-  const bool handshake = (settings.c_cflag & CRTSCTS) != 0;
-  const std::uint32_t rts = state.flags & dcb::kRtsControlMask;
-  if (handshake) {
-    state.flags =
-        (state.flags & ~dcb::kRtsControlMask) | dcb::kRtsControlHandshake | dcb::kOutxCtsFlow;
-  } else if (rts == dcb::kRtsControlHandshake) {
-    state.flags = (state.flags & ~dcb::kRtsControlMask) | dcb::kRtsControlEnable;
-  }
-  state.xonChar = static_cast<char>(settings.c_cc[VSTART]);
-  state.xoffChar = static_cast<char>(settings.c_cc[VSTOP]);
-}
 
 SerialPorts& systemSerialPorts() {
   static PosixSerialPorts ports;

@@ -43,6 +43,9 @@ class Socket {
   // Sleep(0) and ignores the bound; elsewhere it waits for input to arrive,
   // at most `maxMilliseconds`.
   virtual void waitForInput(std::uint32_t maxMilliseconds) = 0;
+  // ioctlsocket(FIONREAD): the bytes received and not yet read, or
+  // kSocketError.
+  virtual int bytesWaiting() = 0;
   // send() with flags 0: bytes sent, or kSocketError.
   virtual int send(const std::uint8_t* bytes, int length) = 0;
   // recv() with flags 0: bytes received, 0 when the peer has closed, or

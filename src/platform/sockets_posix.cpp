@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -40,8 +41,13 @@ class PosixSocket final : public Socket {
   int connect(const SocketAddress& address) override {
     // connect: 0 when connected at once, or -1 with errno; EINPROGRESS is
     // the usual answer of a non-blocking socket, as WSAEWOULDBLOCK is.
+    // The bytes are copied into storage aligned for any address family.
+    sockaddr_storage storage{};
+    const std::size_t length =
+        std::min<std::size_t>({address.length, sizeof storage, sizeof address.bytes});
+    std::memcpy(&storage, address.bytes, length);
     const int result =
-        ::connect(fd_, reinterpret_cast<const sockaddr*>(address.bytes), address.length);
+        ::connect(fd_, reinterpret_cast<const sockaddr*>(&storage), static_cast<socklen_t>(length));
     return result == 0 ? 0 : kSocketError;
   }
 
@@ -77,6 +83,13 @@ class PosixSocket final : public Socket {
     // The outcome does not matter: the caller polls the socket next.
     pollSocket(fd_, POLLIN,
                maxMilliseconds > INT_MAX ? INT_MAX : static_cast<int>(maxMilliseconds));
+  }
+
+  int bytesWaiting() override {
+    int waiting = 0;
+    // ioctl FIONREAD: 0 with the count, or -1 with errno.
+    if (ioctl(fd_, FIONREAD, &waiting) != 0 || waiting < 0) return kSocketError;
+    return waiting;
   }
 
   int send(const std::uint8_t* bytes, int length) override {

@@ -1,9 +1,3 @@
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <winsock2.h>  // brings windows.h, after the socket declarations
 #include <ws2tcpip.h>
 
@@ -67,6 +61,13 @@ class WinSocket final : public Socket {
 
   // The link polls between yields, as it does on the serial port.
   void waitForInput(std::uint32_t /*maxMilliseconds*/) override { Sleep(0); }
+
+  // ioctlsocket FIONREAD: 0 with the count, or SOCKET_ERROR.
+  int bytesWaiting() override {
+    u_long waiting = 0;
+    if (ioctlsocket(socket_, FIONREAD, &waiting) != 0) return kSocketError;
+    return waiting > INT_MAX ? INT_MAX : static_cast<int>(waiting);
+  }
 
   // send: bytes sent, or SOCKET_ERROR.
   int send(const std::uint8_t* bytes, int length) override {

@@ -104,9 +104,9 @@ FrameScan scanFrame(const std::uint8_t* frame, std::int32_t length, char separat
 // The weight text: "%.<decimals>f" with a point, else "%d" of the weight
 // truncated toward zero. A weight beyond the signed 32-bit range has no
 // such integer; its text is then the truncated weight written out in full,
-// the digits "%d" would give were its integer wide enough. False when even
-// the weight's sign and integer digits do not fit the field.
-bool formatWeightText(const FrameScan& scan, float weight, char separator,
+// the digits "%d" would give were its integer wide enough. Either text is
+// fitted to the field (see fitWeightText).
+void formatWeightText(const FrameScan& scan, float weight, char separator,
                       char (&text)[kWeightTextSize]) {
   char full[64];
   const auto wide = static_cast<double>(weight);
@@ -117,9 +117,8 @@ bool formatWeightText(const FrameScan& scan, float weight, char separator,
   } else {
     platform::formatFixed(full, sizeof full, std::trunc(wide), 0, separator);
   }
-  if (!fitWeightText(full, kWeightTextSize - 1, separator)) return false;
+  fitWeightText(full, kWeightTextSize - 1, separator, wide);
   copyBounded(text, full);
-  return true;
 }
 
 }  // namespace
@@ -135,7 +134,7 @@ bool parseFrame(char decimalSeparator, const std::uint8_t* frame, std::int32_t l
   auto weight = static_cast<float>(platform::convertDecimal(scan.number, decimalSeparator));
   if (scan.negative) weight *= -1.0F;
   WeightReading reading;
-  if (!formatWeightText(scan, weight, decimalSeparator, reading.weightText)) return false;
+  formatWeightText(scan, weight, decimalSeparator, reading.weightText);
   reading.stability = scan.stability;
   reading.hasPoint = scan.hasPoint ? 1 : 0;
   reading.decimals = scan.hasPoint ? scan.decimals : 0;

@@ -22,6 +22,14 @@ constexpr std::uint32_t kByteGapMs = 80;
 constexpr std::uint8_t kCr = 0x0D;
 constexpr std::uint8_t kLf = 0x0A;
 
+// Sleeps until the tick counter reaches `deadline`, or not at all when it
+// has. Waits that follow a schedule of deadlines keep to it, where a chain
+// of fixed sleeps would add up every sleep's overshoot.
+void sleepUntil(platform::Clock& clock, std::uint32_t deadline) {
+  const auto left = static_cast<std::int32_t>(deadline - clock.tickCount());
+  if (left > 0) clock.sleep(static_cast<std::uint32_t>(left));
+}
+
 bool queryStatus(platform::SerialPort& port, CommStatus& status) {
   std::uint32_t errors = 0;  // line errors are reset and ignored
   return port.clearError(errors, status);
@@ -34,18 +42,38 @@ bool waitSerialData(platform::SerialPort& port, platform::Clock& clock) {
   CommStatus status;
   if (!port.setEventMask(platform::kEventRxChar) || !queryStatus(port, status)) return false;
   const std::uint32_t start = clock.tickCount();
-  clock.sleep(kSerialCheckMs);
+  std::uint32_t look = start + kSerialCheckMs;
+  sleepUntil(clock, look);
   if (!queryStatus(port, status)) return false;
   while (status.inQueue == 0) {
     if (platform::ticksSince(start, clock.tickCount()) >= kSerialQuietMs) return false;
-    clock.sleep(kSerialCheckMs);
+    look += kSerialCheckMs;
+    sleepUntil(clock, look);
     if (!queryStatus(port, status)) return false;
   }
   if (!queryStatus(port, status)) return false;
   return status.inQueue <= kCaptureBytes || port.purge(platform::kPurgeRxClear);
 }
 
-// Waits a while for the peer to send; never fails.
+// Bytes a streaming peer sent while nobody listened are stale, as on the
+// serial line: more than one capture's worth is read and dropped, so the
+// frame is cut from what arrives now. (Without this, a peer streaming
+// about a kilobyte a second between polls would be shown further behind
+// with every poll.)
+void discardStaleTcpData(platform::Socket& socket) {
+  int stale = socket.bytesWaiting();
+  if (stale <= static_cast<int>(kCaptureBytes)) return;
+  std::uint8_t scratch[256];
+  while (stale > 0) {
+    const int chunk =
+        stale < static_cast<int>(sizeof scratch) ? stale : static_cast<int>(sizeof scratch);
+    const int got = socket.recv(scratch, chunk);
+    if (got <= 0) return;
+    stale -= got;
+  }
+}
+
+// Waits a while for the peer to send, and drops what is stale; never fails.
 void waitTcpData(platform::Socket& socket, platform::Clock& clock) {
   clock.sleep(kTcpSettleMs);
   const std::uint32_t start = clock.tickCount();
@@ -55,6 +83,7 @@ void waitTcpData(platform::Socket& socket, platform::Clock& clock) {
     if (elapsed >= kTcpWatchMs) return;
     socket.waitForInput(kTcpWatchMs - elapsed);
   }
+  discardStaleTcpData(socket);
 }
 
 enum class ByteResult { kByte, kNone, kEnd, kFailed };
@@ -80,13 +109,26 @@ ByteResult takeByte(ScaleLink& link, std::uint8_t& byte) {
   return ByteResult::kNone;
 }
 
+// Gives up the processor until the link has input or `bound` ms have
+// passed; where the system cannot wait for input, it only yields.
+void waitForInput(ScaleLink& link, std::uint32_t bound) {
+  if (link.settings().mode == LinkMode::kRs232 && link.serialPort() != nullptr) {
+    link.serialPort()->waitForInput(bound);
+  } else if (link.settings().mode == LinkMode::kTcp && link.socket() != nullptr) {
+    link.socket()->waitForInput(bound);
+  }
+}
+
 // Reads up to 44 bytes into `buffer`; true when 43 or 44 came.
 bool readStretch(ScaleLink& link, std::uint8_t (&buffer)[kCaptureBytes]) {
   platform::Clock& clock = link.clock();
   std::uint32_t stored = 0;
   std::uint32_t lastByte = clock.tickCount();
+  std::uint32_t cycle = lastByte;
   for (;;) {
-    clock.sleep(1);
+    // A byte a millisecond at most, on the whole: cycles keep to their
+    // schedule however long each sleep or wait runs.
+    sleepUntil(clock, ++cycle);
     std::uint8_t byte = 0;
     const ByteResult result = takeByte(link, byte);
     if (result == ByteResult::kFailed) return false;
@@ -98,9 +140,14 @@ bool readStretch(ScaleLink& link, std::uint8_t (&buffer)[kCaptureBytes]) {
     }
     if (result != ByteResult::kEnd) {
       const std::uint32_t elapsed = platform::ticksSince(lastByte, clock.tickCount());
-      if (stored == 0 && elapsed < kFirstByteLimitMs) continue;
+      const std::uint32_t limit = stored == 0 ? kFirstByteLimitMs : kByteGapMs;
+      if (elapsed < limit) {
+        // Nothing waiting: rest until something comes rather than waking
+        // every millisecond to ask.
+        if (result == ByteResult::kNone) waitForInput(link, limit - elapsed);
+        continue;
+      }
       if (stored == 0) return false;
-      if (elapsed < kByteGapMs) continue;
     }
     // End of data: 43 bytes still make a stretch, its last position NUL.
     return stored == kCaptureBytes - 1;

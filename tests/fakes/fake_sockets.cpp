@@ -93,6 +93,11 @@ void FakeSocket::waitForInput(std::uint32_t maxMilliseconds) {
   clock.advanceTo(until);
 }
 
+int FakeSocket::bytesWaiting() {
+  state_->pump(network_.clock().now());
+  return static_cast<int>(state_->received.size());
+}
+
 int FakeSocket::send(const std::uint8_t* bytes, int length) {
   if (state_->sendFails || state_->closed) return platform::kSocketError;
   const std::string sent(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length));

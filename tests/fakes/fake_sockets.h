@@ -86,6 +86,7 @@ class FakeSocket : public platform::Socket {
   int pollAll(platform::Readiness& ready) override;
   int pollReadable() override;
   void waitForInput(std::uint32_t maxMilliseconds) override;
+  int bytesWaiting() override;
   int send(const std::uint8_t* bytes, int length) override;
   int recv(std::uint8_t* buffer, int length) override;
   void shutdownBoth() override;

@@ -55,18 +55,20 @@ void printTable(const std::vector<RunResult>& results, const ScalePace& pace) {
     std::printf("%-4s %-9s %5d %4d %-7s %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f %6.3f\n",
                 linkName(result.link), kindName(result.kind), result.polls, result.good,
                 modesText(result.modes).c_str(), figures.poll.median, figures.poll.min,
-                figures.poll.max, figures.expectedMs, figures.distance.median,
-                figures.distance.max, result.cpuMs, figures.cpuShare);
+                figures.poll.max, figures.expectedMs, figures.distance.median, figures.distance.max,
+                result.cpuMs, figures.cpuShare);
   }
-  std::printf("(times in ms; poll = wall time of one pollReading; |d| = |poll - expect|;\n"
-              " CPU = this process's user+system time over the whole run, the 1000 ms\n"
-              " waits included, as a share of the run's wall time)\n");
+  std::printf(
+      "(times in ms; poll = wall time of one pollReading; |d| = |poll - expect|;\n"
+      " CPU = this process's user+system time over the whole run, the 1000 ms\n"
+      " waits included, as a share of the run's wall time)\n");
 }
 
 void printFormulas(const std::vector<RunResult>& results, const ScalePace& pace) {
-  std::printf("\nExpected timelines (d = answer delay %.0f ms, b = %.4f ms a byte, frame %d "
-              "bytes):\n",
-              pace.answerDelayMs, pace.byteMs, pace.frameBytes);
+  std::printf(
+      "\nExpected timelines (d = answer delay %.0f ms, b = %.4f ms a byte, frame %d "
+      "bytes):\n",
+      pace.answerDelayMs, pace.byteMs, pace.frameBytes);
   for (const RunResult& result : results) {
     std::printf("  %-4s %-9s %s\n", linkName(result.link), kindName(result.kind),
                 formulaText(expectedTimeline(result.link, result.kind, pace)).c_str());

@@ -61,8 +61,8 @@ std::vector<std::string> simArguments(BenchLink link, ScaleKind kind, const RunS
   } else {
     arguments = {"--tcp", "127.0.0.1:0"};  // any free port
   }
-  arguments.insert(arguments.end(), {"--kind", kindName(kind), "--delay",
-                                     std::to_string(settings.answerDelayMs)});
+  arguments.insert(arguments.end(),
+                   {"--kind", kindName(kind), "--delay", std::to_string(settings.answerDelayMs)});
   return arguments;
 }
 
@@ -114,7 +114,9 @@ void pollRepeatedly(ScaleLink& link, ScaleKind kind, const RunSettings& settings
 
 }  // namespace
 
-const char* linkName(BenchLink link) { return link == BenchLink::kPty ? "pty" : "tcp"; }
+const char* linkName(BenchLink link) {
+  return link == BenchLink::kPty ? "pty" : "tcp";
+}
 
 const char* kindName(ScaleKind kind) {
   switch (kind) {

@@ -10,9 +10,9 @@ enum class ScaleKind { kStream, kTwoStep, kCombined };
 
 // How the simulated scale paces what it sends.
 struct ScalePace {
-  double answerDelayMs = 20.0;  // from a request to the start of its answer
+  double answerDelayMs = 20.0;       // from a request to the start of its answer
   double byteMs = 10000.0 / 9600.0;  // 10 bits a character at 9600 baud
-  int frameBytes = 18;  // "ST,GS,+  1.234kg" CR LF
+  int frameBytes = 18;               // "ST,GS,+  1.234kg" CR LF
 };
 
 // One step of a poll's timeline: what it is and how long it takes.

@@ -66,20 +66,22 @@ bool parseCount(const char* text, int low, int high, int& value) {
 }
 
 bool parseLinks(const std::string& text, std::vector<BenchLink>& links) {
-  if (text == "pty") links = {BenchLink::kPty};
-  else if (text == "tcp") links = {BenchLink::kTcp};
-  else if (text == "both") links = {BenchLink::kPty, BenchLink::kTcp};
-  else return false;
+  const bool pty = text == "pty" || text == "both";
+  const bool tcp = text == "tcp" || text == "both";
+  if (!pty && !tcp) return false;
+  links.clear();
+  if (pty) links.push_back(BenchLink::kPty);
+  if (tcp) links.push_back(BenchLink::kTcp);
   return true;
 }
 
 bool parseKinds(const std::string& text, std::vector<ScaleKind>& kinds) {
-  if (text == "stream") kinds = {ScaleKind::kStream};
-  else if (text == "two-step") kinds = {ScaleKind::kTwoStep};
-  else if (text == "combined") kinds = {ScaleKind::kCombined};
-  else if (text == "all") kinds = {ScaleKind::kStream, ScaleKind::kTwoStep, ScaleKind::kCombined};
-  else return false;
-  return true;
+  const ScaleKind all[] = {ScaleKind::kStream, ScaleKind::kTwoStep, ScaleKind::kCombined};
+  kinds.clear();
+  for (ScaleKind kind : all) {
+    if (text == "all" || text == kindName(kind)) kinds.push_back(kind);
+  }
+  return !kinds.empty();
 }
 
 // The program beside this one, as the build puts them.
@@ -133,8 +135,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
 // A private folder for the port link and the dump file the polls write.
 bool makeWorkFolder(std::string& folder, std::string& error) {
   const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") +
-                        "/link-bench.XXXXXX";
+  std::string pattern =
+      std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") + "/link-bench.XXXXXX";
   // mkdtemp: the pattern filled in, or null with errno.
   if (mkdtemp(pattern.data()) == nullptr) {
     error = "cannot make a temporary folder: " + std::string(std::strerror(errno));
@@ -153,9 +155,10 @@ void removeWorkFolder(const std::string& folder) {
 
 void printHeader(const Options& options, const ScalePace& pace) {
   double load[3] = {};
-  std::printf("link-bench: %d polls per kind and link, answer delay %d ms, 9600 baud, %d-byte "
-              "frames\n",
-              options.run.polls, options.run.answerDelayMs, pace.frameBytes);
+  std::printf(
+      "link-bench: %d polls per kind and link, answer delay %d ms, 9600 baud, %d-byte "
+      "frames\n",
+      options.run.polls, options.run.answerDelayMs, pace.frameBytes);
   // getloadavg: the number of samples, or -1.
   if (getloadavg(load, 3) == 3) {
     std::printf("load average at start: %.2f %.2f %.2f\n", load[0], load[1], load[2]);

@@ -52,7 +52,9 @@ void closeFd(int& fd) {
 
 }  // namespace
 
-SimProcess::~SimProcess() { stop(); }
+SimProcess::~SimProcess() {
+  stop();
+}
 
 bool SimProcess::start(const std::string& program, const std::vector<std::string>& arguments,
                        std::string& error) {
@@ -82,8 +84,7 @@ bool SimProcess::start(const std::string& program, const std::vector<std::string
   for (std::string& argument : all) argv.push_back(argument.data());
   argv.push_back(nullptr);
   // posix_spawn: 0 with the child's id, or an error number.
-  const int spawned =
-      posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   closeFd(toChild[0]);
   closeFd(fromChild[1]);

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace scalecheck::e2e {
+
+// What the program writes, as a UTF-8 terminal receives it.
+inline const std::string kBanner =
+    "\r\n  Программа проверки связи с весами Talvex без печати."
+    "\r\n====================================================="
+    "\r\n  Esc - выход."
+    "\r\n\r\n   1). 9600,None,8,1"
+    "\r\n   2). 9600,Even,7,1 (модель RLV)"
+    "\r\n Введите вариант настроек RS-232: ";
+inline const std::string kAskPort = "\r\n Введите порт RS-232: ";
+inline const std::string kBadOption =
+    "\r\nКорректно введите номер коммуникационных настроек: 1 или 2.";
+inline const std::string kBadPort =
+    "\r\nОшибка:  Корректно укажите порт RS-232: например, com1 или его номер - 1.";
+inline const std::string kPortNotOpened =
+    "\r\nНе смог подключиться к весам. 108, Ошибка открытия порта RS-232.";
+inline const std::string kNoData = " 110Нет данных от весов.";
+inline const std::string kUnknownStream =
+    " 111Неизвестный поток данных... Проверьте согласованность параметров обмена.";
+
+inline std::string recordsLost(const std::string& file, std::size_t count) {
+  return "\r\nФайл был недоступен, потеряно записей: " + file + " - " + std::to_string(count) + ".";
+}
+
+// Reading lines: the mode tag, then the stability tag, weight and unit.
+inline const std::string kStreamTag = "  ~22,";
+inline const std::string kTwoStepTag = "  AD,";
+inline const std::string kCombinedTag = "  ad,";
+
+// The Windows-1251 bytes of a UTF-8 text made of ASCII and Russian letters,
+// worked out here without the program's own table: А..я are 0xC0..0xFF, Ё
+// and ё 0xA8 and 0xB8. Anything else becomes '?', which no file should hold.
+inline std::string toCp1251(const std::string& utf8) {
+  std::string bytes;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    if (lead < 0x80) {
+      bytes += static_cast<char>(lead);
+      continue;
+    }
+    if ((lead & 0xE0) != 0xC0 || i + 1 >= utf8.size()) {
+      bytes += '?';
+      continue;
+    }
+    const unsigned code = ((lead & 0x1FU) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3FU);
+    if (code >= 0x410 && code <= 0x44F) {
+      bytes += static_cast<char>(0xC0 + (code - 0x410));
+    } else if (code == 0x401 || code == 0x451) {
+      bytes += static_cast<char>(code == 0x401 ? 0xA8 : 0xB8);
+    } else {
+      bytes += '?';
+    }
+  }
+  return bytes;
+}
+
+// Cuts `text` into `known` pieces, each time the longest that fits. True
+// when all of it is made of them; otherwise `rest` holds the text from the
+// first byte that starts none of them.
+inline bool cutIntoPieces(const std::string& text, const std::vector<std::string>& known,
+                          std::vector<std::string>& pieces, std::string& rest) {
+  pieces.clear();
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::string* match = nullptr;
+    for (const std::string& piece : known) {
+      if (!piece.empty() && text.compare(at, piece.size(), piece) == 0 &&
+          (match == nullptr || piece.size() > match->size())) {
+        match = &piece;
+      }
+    }
+    if (match == nullptr) {
+      rest = text.substr(at);
+      return false;
+    }
+    pieces.push_back(*match);
+    at += match->size();
+  }
+  rest.clear();
+  return true;
+}
+
+// The pieces with each run of equal ones shown once: how many polls fall
+// into a stretch of the test may vary with the machine's speed, what comes
+// after what may not.
+inline std::vector<std::string> withoutRepeats(const std::vector<std::string>& pieces) {
+  std::vector<std::string> runs;
+  for (const std::string& piece : pieces) {
+    if (runs.empty() || runs.back() != piece) runs.push_back(piece);
+  }
+  return runs;
+}
+
+}  // namespace scalecheck::e2e

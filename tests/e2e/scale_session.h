@@ -1,0 +1,61 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e/checker_process.h"
+#include "e2e/console_texts.h"
+#include "e2e/scale_sim_process.h"
+#include "e2e/scratch_dir.h"
+
+namespace scalecheck::e2e {
+
+// The program against scale-sim: the simulator on a pseudo-terminal mapped
+// as com1, the program in a terminal of its own and a working directory of
+// its own, the dialog answered with a line-settings option and com1.
+class ScaleSession {
+ public:
+  // Starts both and answers the dialog; each answer is typed only once its
+  // question is on the screen, as an operator does, so the echo of the
+  // answer always stands right after the question.
+  ::testing::AssertionResult start(std::vector<std::string> simArguments,
+                                   const std::string& option = "1") {
+    option_ = option;
+    if (!ports_.ok() || !work_.ok()) return ::testing::AssertionFailure() << "no scratch folder";
+    simArguments.insert(simArguments.begin(), {"--pty", ports_.file("com1")});
+    if (!sim_.start(simArguments)) return ::testing::AssertionFailure() << "scale-sim not ready";
+    if (!checker_.startInTerminal(work_.path(), ports_.path())) {
+      return ::testing::AssertionFailure() << "scalecheck did not start";
+    }
+    if (!checker_.waitFor(kBanner) || !checker_.type(option + "\r") ||
+        !checker_.waitFor(kAskPort) || !checker_.type("com1\r")) {
+      return ::testing::AssertionFailure() << "the dialog went wrong:\n" << checker_.output();
+    }
+    return ::testing::AssertionSuccess();
+  }
+
+  // What the screen shows up to the first reading: the dialog with the
+  // terminal's echo of each answer (Enter echoes as LF).
+  std::string dialog() const { return kBanner + option_ + "\n" + kAskPort + "com1\n"; }
+
+  // What the program wrote after the dialog; empty if the dialog differs.
+  std::string afterDialog() const {
+    const std::string& all = checker_.output();
+    return all.compare(0, dialog().size(), dialog()) == 0 ? all.substr(dialog().size()) : "";
+  }
+
+  ScaleSimProcess& sim() { return sim_; }
+  CheckerProcess& checker() { return checker_; }
+  const ScratchDir& work() const { return work_; }
+
+ private:
+  ScratchDir ports_;
+  ScratchDir work_;
+  ScaleSimProcess sim_;
+  CheckerProcess checker_;
+  std::string option_;
+};
+
+}  // namespace scalecheck::e2e

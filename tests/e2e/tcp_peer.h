@@ -1,0 +1,132 @@
+#pragma once
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "e2e/child_process.h"
+#include "e2e/deadline.h"
+
+namespace scalecheck::e2e {
+
+// A TCP peer on 127.0.0.1 that plays a script, for what scale-sim does not
+// do on purpose (such as hanging up in the middle of a reply). Connections
+// are served one after another on a thread of its own; `serve` gets each
+// with its number (0 for the first) and returns when done with it.
+class ScriptedTcpPeer {
+ public:
+  // What a script reads from: the connection, and a descriptor that turns
+  // readable when the peer is being stopped.
+  struct Connection {
+    int fd;
+    int stopping;
+    // Reads until `wanted` has come; false at the end of the connection,
+    // when the peer stops, or when nothing comes within the safety bound.
+    bool awaitByte(char wanted) const {
+      const Deadline deadline;
+      char byte = 0;
+      do {
+        if (!awaitReadable(deadline) || ::read(fd, &byte, 1) != 1) return false;
+      } while (byte != wanted);
+      return true;
+    }
+    bool awaitReadable(const Deadline& deadline) const {
+      pollfd watched[2] = {{fd, POLLIN, 0}, {stopping, POLLIN, 0}};
+      // poll: the number of ready descriptors, 0 after the time-out, or -1.
+      return ::poll(watched, 2, deadline.remainingMs()) > 0 && watched[1].revents == 0;
+    }
+    bool send(const std::string& bytes) const { return writeAll(fd, bytes); }
+  };
+  using Script = std::function<void(const Connection&, int number)>;
+
+  explicit ScriptedTcpPeer(Script script) : script_(std::move(script)) {
+    // socket, bind, listen, getsockname: 0 (socket: a descriptor), or -1
+    // with errno. Port 0 lets the system choose a free one, so peers of
+    // tests running side by side never collide.
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    auto* generic = reinterpret_cast<sockaddr*>(&address);
+    if (listener_ < 0 || ::bind(listener_, generic, size) != 0 || ::listen(listener_, 4) != 0 ||
+        ::getsockname(listener_, generic, &size) != 0 || pipe2(stop_, O_CLOEXEC) != 0) {
+      return;
+    }
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { acceptInTurn(); });
+  }
+
+  ~ScriptedTcpPeer() {
+    if (stop_[1] >= 0) static_cast<void>(writeAll(stop_[1], "x"));
+    if (thread_.joinable()) thread_.join();
+    for (const int fd : {listener_, stop_[0], stop_[1]}) {
+      if (fd >= 0) ::close(fd);
+    }
+  }
+  ScriptedTcpPeer(const ScriptedTcpPeer&) = delete;
+  ScriptedTcpPeer& operator=(const ScriptedTcpPeer&) = delete;
+
+  int port() const { return port_; }
+  int accepted() const { return accepted_; }
+
+ private:
+  void acceptInTurn() {
+    const Connection waiting{listener_, stop_[0]};
+    for (int number = 0;; ++number) {
+      if (!waiting.awaitReadable(Deadline(24 * 60 * 60 * 1000))) return;
+      // accept4: the connection's descriptor, or -1 with errno.
+      const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (connection < 0) return;
+      ++accepted_;
+      script_(Connection{connection, stop_[0]}, number);
+      ::close(connection);
+    }
+  }
+
+  Script script_;
+  int listener_ = -1;
+  int stop_[2] = {-1, -1};
+  int port_ = 0;
+  std::atomic<int> accepted_{0};
+  std::thread thread_;
+};
+
+// A port on 127.0.0.1 that refuses connections: bound, so no one else takes
+// it while the test runs, but not listening.
+class RefusingPort {
+ public:
+  RefusingPort() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    auto* generic = reinterpret_cast<sockaddr*>(&address);
+    // As above: 0, or -1 with errno.
+    if (fd_ >= 0 && ::bind(fd_, generic, size) == 0 && ::getsockname(fd_, generic, &size) == 0) {
+      port_ = ntohs(address.sin_port);
+    }
+  }
+  ~RefusingPort() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  RefusingPort(const RefusingPort&) = delete;
+  RefusingPort& operator=(const RefusingPort&) = delete;
+
+  int port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+}  // namespace scalecheck::e2e

@@ -1,0 +1,144 @@
+// The measurement log taken away during a run (a spreadsheet program holds
+// it locked, a folder turns read-only): no reading may be lost or reordered,
+// and what cannot be saved by the end is counted on the screen.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <time.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e/console_texts.h"
+#include "e2e/data_files.h"
+#include "e2e/scale_session.h"
+
+namespace scalecheck::e2e {
+namespace {
+
+constexpr const char* kLog = "#Log.csv";
+
+// Swaps the log with a directory of the same name in one step, and back:
+// the program can then not open the log (CI runs as root, which file modes
+// do not stop), and no append can slip in between as with a rename and a
+// mkdir. mkdir, renameat2 RENAME_EXCHANGE: 0, or -1 with errno.
+class LogBlocker {
+ public:
+  explicit LogBlocker(const ScratchDir& work) : work_(work) {}
+
+  bool swap() {
+    if (!made_) made_ = mkdir(work_.file("blocker").c_str(), 0755) == 0;
+    return made_ && renameat2(AT_FDCWD, work_.file("blocker").c_str(), AT_FDCWD,
+                              work_.file(kLog).c_str(), RENAME_EXCHANGE) == 0;
+  }
+
+ private:
+  const ScratchDir& work_;
+  bool made_ = false;
+};
+
+// Reading `index` (from 0) of a run in which the weight steps up by a gram
+// after each reading, so that the log shows the order of the readings.
+ShownReading readingAt(int index) {
+  const std::string digit = std::to_string(index + 1);
+  return ShownReading{kStreamTag + " Ст[1,00" + digit + "] кг", "1,00" + digit,
+                      "ST,GS,+  1.00" + digit + "kg\r\nST,"};
+}
+
+std::vector<ShownReading> firstReadings(std::size_t count) {
+  std::vector<ShownReading> readings;
+  for (std::size_t index = 0; index < count; ++index) {
+    readings.push_back(readingAt(static_cast<int>(index)));
+  }
+  return readings;
+}
+
+// Waits for reading `index` and sets the scale to the next weight at once,
+// a second before the program asks again.
+::testing::AssertionResult nextReading(ScaleSession& session, int index) {
+  const std::string line = readingAt(index).line;
+  if (!session.checker().waitFor(line)) {
+    return ::testing::AssertionFailure() << "no " << line << " in\n" << session.checker().output();
+  }
+  if (!session.sim().command("weight 1.00" + std::to_string(index + 2))) {
+    return ::testing::AssertionFailure() << "scale-sim refused the weight";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+std::size_t recordsIn(const std::string& log) {
+  std::size_t records = 0;
+  for (std::size_t at = log.find("\r\n"); at != std::string::npos; at = log.find("\r\n", at + 2)) {
+    ++records;
+  }
+  return records;
+}
+
+// What the screen shows after the dialog: exactly the readings given, each
+// once, in order, then `tail`.
+::testing::AssertionResult screenShows(const ScaleSession& session,
+                                       const std::vector<ShownReading>& readings,
+                                       const std::string& tail) {
+  std::string expected;
+  for (const ShownReading& reading : readings) expected += reading.line;
+  expected += tail;
+  if (session.afterDialog() != expected) {
+    return ::testing::AssertionFailure() << "the screen shows\n"
+                                         << session.afterDialog() << "\ninstead of\n"
+                                         << expected;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+TEST(UnwritableLog, RecordsWaitAndFollowInOrderOnceItIsBack) {
+  constexpr std::size_t kReadings = 6;
+  const time_t from = time(nullptr);
+  ScaleSession session;
+  ASSERT_TRUE(session.start({"--kind", "stream", "--weight", "1.001"}));
+  LogBlocker blocker(session.work());
+  ASSERT_TRUE(nextReading(session, 0));
+  // Once the second reading shows, the first one's record is in the file.
+  ASSERT_TRUE(nextReading(session, 1));
+  ASSERT_TRUE(blocker.swap());
+  ASSERT_TRUE(nextReading(session, 2));
+  ASSERT_TRUE(nextReading(session, 3));
+  ASSERT_TRUE(blocker.swap());
+  ASSERT_TRUE(nextReading(session, 4));
+  ASSERT_TRUE(nextReading(session, 5));
+  ASSERT_TRUE(session.checker().type("\x1b"));
+  EXPECT_EQ(session.checker().waitForExit().code, 0);
+  const time_t to = time(nullptr);
+
+  const std::vector<ShownReading> readings = firstReadings(kReadings);
+  EXPECT_TRUE(screenShows(session, readings, ""));
+  EXPECT_TRUE(logHolds(session.work().read(kLog), readings, from, to));
+  EXPECT_EQ(session.work().read("#DeviceIO"), dumpOf(readings));
+}
+
+TEST(UnwritableLog, RecordsStillWaitingAtTheEndAreCounted) {
+  const time_t from = time(nullptr);
+  ScaleSession session;
+  ASSERT_TRUE(session.start({"--kind", "stream", "--weight", "1.001"}));
+  LogBlocker blocker(session.work());
+  ASSERT_TRUE(nextReading(session, 0));
+  ASSERT_TRUE(nextReading(session, 1));
+  ASSERT_TRUE(blocker.swap());
+  ASSERT_TRUE(nextReading(session, 2));
+  ASSERT_TRUE(session.checker().type("\x1b"));
+  EXPECT_EQ(session.checker().waitForExit().code, 0);
+  const time_t to = time(nullptr);
+
+  // The second record went to the file or waited, depending on where the
+  // swap fell; the log, put back in its place, tells which.
+  ASSERT_TRUE(blocker.swap());
+  const std::string log = session.work().read(kLog);
+  const std::size_t records = recordsIn(log);
+  ASSERT_TRUE(records == 1 || records == 2) << log;
+  EXPECT_TRUE(logHolds(log, firstReadings(records), from, to));
+  EXPECT_TRUE(screenShows(session, firstReadings(3), recordsLost(kLog, 3 - records)));
+}
+
+}  // namespace
+}  // namespace scalecheck::e2e

@@ -1,0 +1,109 @@
+// The capture's waits keep to their schedule when sleeps run long, as they
+// do on a busy machine, and do not wake every millisecond while nothing
+// comes.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fakes/fake_files.h"
+#include "fakes/fake_serial.h"
+#include "fakes/fake_sockets.h"
+#include "fakes/virtual_clock.h"
+#include "link/bounded_text.h"
+#include "protocol/stream_capture.h"
+
+namespace scalecheck {
+namespace {
+
+using testing::VirtualClock;
+
+// Every sleep of this clock runs 1 ms past its time.
+class OversleepingClock : public VirtualClock {
+ public:
+  void sleep(std::uint32_t milliseconds) override {
+    VirtualClock::sleep(milliseconds);
+    if (milliseconds > 0) advanceBy(1);
+  }
+};
+
+template <typename Clock>
+struct Services {
+  Clock clock;
+  testing::FakeSerialDevice serial{clock};
+  testing::FakeSerialPorts serialPorts{serial};
+  testing::FakeNetwork network{clock};
+  testing::FakeFiles files;
+  platform::Services services{clock, serialPorts, network, files};
+};
+
+LinkSettings serialSettings() {
+  LinkSettings settings;
+  settings.mode = LinkMode::kRs232;
+  settings.comNumber = 1;
+  return settings;
+}
+
+template <typename Clock>
+LinkSettings tcpSettings(Services<Clock>& fake) {
+  fake.network.servers["10.0.0.5:4001"] = testing::FakeServer{};
+  LinkSettings settings;
+  settings.mode = LinkMode::kTcp;
+  copyBounded(settings.host, "10.0.0.5");
+  settings.tcpPort = 4001;
+  return settings;
+}
+
+// Virtual milliseconds one capture took, and whether it found a frame.
+struct Outcome {
+  bool ok;
+  std::uint64_t elapsed;
+};
+
+Outcome captureOn(ScaleLink& link, VirtualClock& clock) {
+  std::uint8_t frame[21];
+  std::int32_t count = 0;
+  const std::uint64_t start = clock.now();
+  const bool ok = captureStreamFrame(link, frame, count);
+  return {ok, clock.now() - start};
+}
+
+const std::string kFrames = "ST,GS,+  1.234kg\r\nST,GS,+  1.234kg\r\nST,GS,+  1.234kg\r\n";
+
+TEST(StreamCaptureSchedule, AQuietLineEndsAtTwoHundredMillisecondsThoughEverySleepRunsLong) {
+  Services<OversleepingClock> fake;
+  ScaleLink link(serialSettings(), fake.services);
+  ASSERT_TRUE(link.open());
+  const Outcome outcome = captureOn(link, fake.clock);
+  EXPECT_FALSE(outcome.ok);
+  // Adding up 8 ms sleeps that each take 9 would end only at 207.
+  EXPECT_GE(outcome.elapsed, 200U);
+  EXPECT_LE(outcome.elapsed, 201U);
+}
+
+TEST(StreamCaptureSchedule, AWaitingStreamIsReadAtAByteAMillisecondThoughEverySleepRunsLong) {
+  Services<OversleepingClock> fake;
+  ScaleLink link(tcpSettings(fake), fake.services);
+  ASSERT_TRUE(link.open());
+  // One capture's worth waits (more would be dropped as stale).
+  fake.network.last().arriveAt(fake.clock.now(), kFrames.substr(0, 44));
+  const Outcome outcome = captureOn(link, fake.clock);
+  ASSERT_TRUE(outcome.ok);
+  // The 128 ms settle (one sleep, 1 ms long), then 44 cycles: not 44 x 2 ms.
+  EXPECT_LE(outcome.elapsed, 129U + 44U + 1U);
+}
+
+TEST(StreamCaptureSchedule, WaitingForAFirstByteDoesNotWakeEveryMillisecond) {
+  Services<VirtualClock> fake;
+  ScaleLink link(tcpSettings(fake), fake.services);
+  ASSERT_TRUE(link.open());
+  const std::size_t sleepsBefore = fake.clock.sleeps().size();
+  const Outcome outcome = captureOn(link, fake.clock);
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.elapsed, 128U + 152U + 300U);
+  // A sleep a millisecond for 300 ms would cost a real machine 300 wake-ups.
+  EXPECT_LT(fake.clock.sleeps().size() - sleepsBefore, 10U);
+}
+
+}  // namespace
+}  // namespace scalecheck
