@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace scalecheck {
@@ -28,6 +29,11 @@ struct Accepted {
   const char* weightText;
   WeightUnit unit;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const Accepted& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class FrameParserAccepts : public ::testing::TestWithParam<Accepted> {};
 

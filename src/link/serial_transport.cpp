@@ -103,37 +103,23 @@ bool SerialTransport::writeBytes(const std::uint8_t* bytes, std::int32_t length)
 bool SerialTransport::readReply(std::uint8_t* buffer, std::int32_t& count) {
   if (!port_) return false;
   if (!port_->setEventMask(platform::kEventRxChar)) return false;
-
-  std::uint8_t reply[kReplyMaxBytes + 1] = {};
-  std::uint32_t stored = 0;
-  std::uint32_t lastByte = clock_.tickCount();
-  std::uint32_t waitBound = kFirstByteLimitMs + 1;  // the first moment silence ends the wait
+  // Before the first byte the limit is strict (350 ms of silence still
+  // waits); the gap after a byte is not (80 ms ends the reply).
+  ReplyCollector reply(clock_, kFirstByteLimitMs + 1, kByteGapMs);
   for (;;) {
-    port_->waitForInput(waitBound);
+    port_->waitForInput(reply.waitBound());
     std::uint32_t errors = 0;  // line errors are reset and ignored: bytes count as received
     CommStatus status;
     if (!port_->clearError(errors, status)) break;
-    if (status.inQueue > 0) {
-      std::uint32_t got = 0;
-      if (!port_->read(&reply[stored], 1, got) || got != 1) break;
-      // The 22nd byte is taken from the port and dropped.
-      if (stored == kReplyMaxBytes) break;
-      ++stored;
-      lastByte = clock_.tickCount();
-      waitBound = kByteGapMs;
+    if (status.inQueue == 0) {
+      if (reply.silenceEnded()) break;
       continue;
     }
-    const std::uint32_t elapsed = platform::ticksSince(lastByte, clock_.tickCount());
-    // Before the first byte the limit is strict (350 ms still waits); the gap
-    // after a byte is not (80 ms ends the reply).
-    const std::uint32_t limit = stored == 0 ? kFirstByteLimitMs + 1 : kByteGapMs;
-    if (elapsed >= limit) break;
-    waitBound = limit - elapsed;
+    std::uint8_t byte = 0;
+    std::uint32_t got = 0;
+    if (!port_->read(&byte, 1, got) || got != 1 || !reply.take(byte)) break;
   }
-  if (stored == 0) return false;
-  std::memcpy(buffer, reply, stored);
-  count = static_cast<std::int32_t>(stored);
-  return true;
+  return reply.handBack(buffer, count);
 }
 
 void SerialTransport::close() {

@@ -6,13 +6,13 @@
 
 #include "link/link_error.h"
 #include "link/link_settings.h"
+#include "link/reply_collector.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
 
 namespace scalecheck {
 
-constexpr std::size_t kPortNameSize = 16;   // the longest name, port 256's, has 10 characters
-constexpr std::size_t kReplyMaxBytes = 21;  // a reply hands back at most this many bytes
+constexpr std::size_t kPortNameSize = 16;  // the longest name, port 256's, has 10 characters
 
 // The name CreateFileA opens for a COM number: "com1".."com9", and from 10 on
 // the device-namespace form "\\.\com10", without which Windows finds no port

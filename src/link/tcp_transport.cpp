@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "link/bounded_text.h"
-#include "link/serial_transport.h"
+#include "link/reply_collector.h"
 
 namespace scalecheck {
 namespace {
@@ -86,30 +86,18 @@ bool TcpTransport::writeBytes(const std::uint8_t* bytes, std::int32_t length) {
 
 bool TcpTransport::readReply(std::uint8_t* buffer, std::int32_t& count) {
   if (!socket_) return false;
-  std::uint8_t reply[kReplyMaxBytes + 1] = {};
-  std::uint32_t stored = 0;
-  std::uint32_t lastByte = clock_.tickCount();
-  std::uint32_t waitBound = kFirstByteLimitMs;
+  ReplyCollector reply(clock_, kFirstByteLimitMs, kByteGapMs);
   for (;;) {
-    socket_->waitForInput(waitBound);
-    if (socket_->pollReadable() > 0) {
-      // A peer that closed, or a failed receive, ends the reply.
-      if (socket_->recv(&reply[stored], 1) <= 0) break;
-      if (stored == kReplyMaxBytes) break;  // the 22nd byte is dropped
-      ++stored;
-      lastByte = clock_.tickCount();
-      waitBound = kByteGapMs;
+    socket_->waitForInput(reply.waitBound());
+    if (socket_->pollReadable() <= 0) {
+      if (reply.silenceEnded()) break;
       continue;
     }
-    const std::uint32_t elapsed = platform::ticksSince(lastByte, clock_.tickCount());
-    const std::uint32_t limit = stored == 0 ? kFirstByteLimitMs : kByteGapMs;
-    if (elapsed >= limit) break;
-    waitBound = limit - elapsed;
+    // A peer that closed, or a failed receive, ends the reply.
+    std::uint8_t byte = 0;
+    if (socket_->recv(&byte, 1) <= 0 || !reply.take(byte)) break;
   }
-  if (stored == 0) return false;
-  std::memcpy(buffer, reply, stored);
-  count = static_cast<std::int32_t>(stored);
-  return true;
+  return reply.handBack(buffer, count);
 }
 
 void TcpTransport::close() {
