@@ -6,7 +6,6 @@
 
 #include "fakes/fake_services.h"
 #include "fakes/scripted_scales.h"
-#include "link/bounded_text.h"
 
 namespace scalecheck {
 namespace {
@@ -24,12 +23,7 @@ class AcquisitionTest : public ::testing::Test {
   ScaleLink link{serialSettings(), fake.services};
   ScriptedScale scale;
 
-  static LinkSettings serialSettings() {
-    LinkSettings settings;
-    settings.mode = LinkMode::kRs232;
-    settings.comNumber = 1;
-    return settings;
-  }
+  static LinkSettings serialSettings() { return testing::serialLinkSettings(); }
   void SetUp() override { ASSERT_TRUE(link.open()); }
   std::string dump() { return fake.files.contents["#DeviceIO"]; }
 };
@@ -171,12 +165,8 @@ class TcpAcquisitionTest : public ::testing::Test {
   std::unique_ptr<ScaleLink> link;
 
   void SetUp() override {
-    fake.network.servers["192.168.1.20:4001"] = testing::FakeServer{};
-    LinkSettings settings;
-    settings.mode = LinkMode::kTcp;
-    copyBounded(settings.host, "192.168.1.20");
-    settings.tcpPort = 4001;
-    link = std::make_unique<ScaleLink>(settings, fake.services);
+    link = std::make_unique<ScaleLink>(testing::tcpLinkToServer(fake.network, "192.168.1.20", 4001),
+                                       fake.services);
     ASSERT_TRUE(link->open());
   }
 };

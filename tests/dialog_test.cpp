@@ -7,6 +7,7 @@
 #include "console/answer_parsing.h"
 #include "fakes/fake_console.h"
 #include "fakes/fake_services.h"
+#include "program_texts.h"
 
 namespace scalecheck::console {
 namespace {
@@ -14,18 +15,11 @@ namespace {
 using testing::FakeConsole;
 using testing::FakeServices;
 
-const std::string kBanner =
-    "\r\n  Программа проверки связи с весами Talvex без печати."
-    "\r\n====================================================="
-    "\r\n  Esc - выход."
-    "\r\n\r\n   1). 9600,None,8,1"
-    "\r\n   2). 9600,Even,7,1 (модель RLV)"
-    "\r\n Введите вариант настроек RS-232: ";
-const std::string kAskPort = "\r\n Введите порт RS-232: ";
-const std::string kBadOption = "\r\nКорректно введите номер коммуникационных настроек: 1 или 2.";
-const std::string kBadPort =
-    "\r\nОшибка:  Корректно укажите порт RS-232: например, com1 или его номер - 1.";
-const std::string kNoPort = "\r\nНе смог подключиться к весам. 108, Ошибка открытия порта RS-232.";
+using testing::kAskPort;
+using testing::kBadOption;
+using testing::kBadPort;
+using testing::kBanner;
+const std::string& kNoPort = testing::kPortNotOpened;
 
 struct DialogRun {
   std::string output;  // UTF-8

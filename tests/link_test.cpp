@@ -109,10 +109,7 @@ TEST(ScaleLinkModes, AnUnknownModeOpensNothingAndRecordsNothing) {
 TEST(ScaleLinkModes, CloseAfterAFailedOpenDoesNoHarm) {
   FakeServices fake;
   fake.serial.present = false;
-  LinkSettings settings;
-  settings.mode = LinkMode::kRs232;
-  settings.comNumber = 4;
-  ScaleLink link(settings, fake.services);
+  ScaleLink link(testing::serialLinkSettings(4), fake.services);
   EXPECT_FALSE(link.open());
   link.close();
   link.close();

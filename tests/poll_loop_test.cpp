@@ -29,10 +29,7 @@ class PollLoopTest : public ::testing::Test {
 
   void SetUp() override {
     fake.clock.setCalendarOrigin({2026, 12, 8, 14, 3, 0});
-    LinkSettings settings;
-    settings.mode = LinkMode::kRs232;
-    settings.comNumber = 1;
-    link = std::make_unique<ScaleLink>(settings, fake.services);
+    link = std::make_unique<ScaleLink>(testing::serialLinkSettings(), fake.services);
     ASSERT_TRUE(link->open());
   }
   void run() { runPollLoop(*link, console, fake.clock, log); }

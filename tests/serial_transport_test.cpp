@@ -13,10 +13,8 @@ namespace {
 using testing::FakeServices;
 using testing::SerialCall;
 
-LinkSettings serialSettings(std::int32_t comNumber = 3) {
-  LinkSettings settings;
-  settings.mode = LinkMode::kRs232;
-  settings.comNumber = comNumber;
+LinkSettings serialSettings() {
+  LinkSettings settings = testing::serialLinkSettings(3);
   settings.parity = parity::kEven;
   settings.dataBits = 7;
   return settings;
@@ -29,21 +27,7 @@ class SerialTransportTest : public ::testing::Test {
 
   void openLink() { ASSERT_TRUE(link.open()); }
 
-  // A reply read from now on; the elapsed time is what the call took.
-  struct Reply {
-    bool ok;
-    std::string bytes;
-    std::uint64_t elapsed;
-  };
-  Reply read() {
-    std::uint8_t buffer[21];
-    std::int32_t count = -1;
-    const std::uint64_t start = fake.clock.now();
-    const bool ok = link.readReply(buffer, count);
-    return {ok,
-            ok ? std::string(reinterpret_cast<char*>(buffer), static_cast<std::size_t>(count)) : "",
-            fake.clock.now() - start};
-  }
+  testing::TimedReply read() { return testing::readTimed(link, fake.clock); }
 };
 
 TEST(SerialPortName, UsesTheDeviceNamespaceFromPortTen) {
@@ -174,7 +158,7 @@ TEST_F(SerialTransportTest, WriteFailuresReturnFalseAndKeepThePort) {
 TEST_F(SerialTransportTest, ReplyEndsEightyMillisecondsAfterItsLastByte) {
   openLink();
   fake.serial.arriveAfter(10, "\x06");
-  const Reply reply = read();
+  const testing::TimedReply reply = read();
   EXPECT_TRUE(reply.ok);
   EXPECT_EQ(reply.bytes, "\x06");
   EXPECT_EQ(reply.elapsed, 90U);
@@ -228,7 +212,7 @@ TEST_F(SerialTransportTest, TheTwentySecondByteIsTakenAndDropped) {
   openLink();
   const std::string reply = "ST,GS,+  1.234kg\r\nABCDEFG";  // 25 bytes at once
   fake.serial.arriveAfter(20, reply);
-  const Reply got = read();
+  const testing::TimedReply got = read();
   EXPECT_EQ(got.bytes, reply.substr(0, 21));
   EXPECT_EQ(got.elapsed, 20U) << "returns at once, without waiting for silence";
   EXPECT_EQ(fake.serial.queuedBytes(), "EFG");
@@ -239,7 +223,7 @@ TEST_F(SerialTransportTest, BytesAlreadyWaitingStartTheReply) {
   fake.serial.arriveAt(fake.clock.now(), "\x06");
   fake.clock.advanceBy(500);
   fake.serial.arriveAfter(30, "X");
-  const Reply reply = read();
+  const testing::TimedReply reply = read();
   EXPECT_EQ(reply.bytes, "\x06X");
 }
 

@@ -6,11 +6,7 @@
 
 #include <string>
 
-#include "fakes/fake_files.h"
-#include "fakes/fake_serial.h"
-#include "fakes/fake_sockets.h"
-#include "fakes/virtual_clock.h"
-#include "link/bounded_text.h"
+#include "fakes/fake_services.h"
 #include "protocol/stream_capture.h"
 
 namespace scalecheck {
@@ -28,30 +24,15 @@ class OversleepingClock : public VirtualClock {
 };
 
 template <typename Clock>
-struct Services {
-  Clock clock;
-  testing::FakeSerialDevice serial{clock};
-  testing::FakeSerialPorts serialPorts{serial};
-  testing::FakeNetwork network{clock};
-  testing::FakeFiles files;
-  platform::Services services{clock, serialPorts, network, files};
-};
+using Services = testing::BasicFakeServices<Clock>;
 
 LinkSettings serialSettings() {
-  LinkSettings settings;
-  settings.mode = LinkMode::kRs232;
-  settings.comNumber = 1;
-  return settings;
+  return testing::serialLinkSettings();
 }
 
 template <typename Clock>
 LinkSettings tcpSettings(Services<Clock>& fake) {
-  fake.network.servers["10.0.0.5:4001"] = testing::FakeServer{};
-  LinkSettings settings;
-  settings.mode = LinkMode::kTcp;
-  copyBounded(settings.host, "10.0.0.5");
-  settings.tcpPort = 4001;
-  return settings;
+  return testing::tcpLinkToServer(fake.network, "10.0.0.5", 4001);
 }
 
 // Virtual milliseconds one capture took, and whether it found a frame.

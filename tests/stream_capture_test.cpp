@@ -5,7 +5,6 @@
 #include <string>
 
 #include "fakes/fake_services.h"
-#include "link/bounded_text.h"
 
 namespace scalecheck {
 namespace {
@@ -28,10 +27,7 @@ class StreamCaptureTest : public ::testing::Test {
   std::unique_ptr<ScaleLink> link;
 
   void openSerial() {
-    LinkSettings settings;
-    settings.mode = LinkMode::kRs232;
-    settings.comNumber = 1;
-    link = std::make_unique<ScaleLink>(settings, fake.services);
+    link = std::make_unique<ScaleLink>(testing::serialLinkSettings(), fake.services);
     ASSERT_TRUE(link->open());
   }
 
@@ -75,10 +71,7 @@ TEST_F(StreamCaptureTest, CutsTheTwentyOneBytesAfterTheFirstCrLf) {
   };
   for (const Case& c : cases) {
     FakeServices f;
-    LinkSettings settings;
-    settings.mode = LinkMode::kRs232;
-    settings.comNumber = 1;
-    ScaleLink l(settings, f.services);
+    ScaleLink l(testing::serialLinkSettings(), f.services);
     ASSERT_TRUE(l.open());
     f.serial.arriveAfter(50, c.stream, 1);
     std::uint8_t frame[21];
@@ -131,10 +124,7 @@ TEST_F(StreamCaptureTest, DataWithoutAFrameRecordsCode11UnlessACodeIsPending) {
   };
   for (const Case& c : cases) {
     FakeServices f;
-    LinkSettings settings;
-    settings.mode = LinkMode::kRs232;
-    settings.comNumber = 1;
-    ScaleLink l(settings, f.services);
+    ScaleLink l(testing::serialLinkSettings(), f.services);
     ASSERT_TRUE(l.open());
     l.setLastError(c.pending);
     f.serial.arriveAfter(10, c.stream, 1);
@@ -155,10 +145,7 @@ TEST_F(StreamCaptureTest, AnEightyMillisecondGapEndsTheData) {
 TEST_F(StreamCaptureTest, AFailingPortEndsTheCapture) {
   for (int skip = 0; skip < 4; ++skip) {
     FakeServices f;
-    LinkSettings settings;
-    settings.mode = LinkMode::kRs232;
-    settings.comNumber = 1;
-    ScaleLink l(settings, f.services);
+    ScaleLink l(testing::serialLinkSettings(), f.services);
     ASSERT_TRUE(l.open());
     f.serial.arriveAfter(20, repeat(kFrame18, 4), 1);
     f.serial.failNext(SerialCall::kClearError, 1, skip);
@@ -174,12 +161,8 @@ TEST_F(StreamCaptureTest, AFailingPortEndsTheCapture) {
 class TcpStreamCaptureTest : public StreamCaptureTest {
  protected:
   void openTcp() {
-    fake.network.servers["10.0.0.5:4001"] = testing::FakeServer{};
-    LinkSettings settings;
-    settings.mode = LinkMode::kTcp;
-    copyBounded(settings.host, "10.0.0.5");
-    settings.tcpPort = 4001;
-    link = std::make_unique<ScaleLink>(settings, fake.services);
+    link = std::make_unique<ScaleLink>(testing::tcpLinkToServer(fake.network, "10.0.0.5", 4001),
+                                       fake.services);
     ASSERT_TRUE(link->open());
   }
 };

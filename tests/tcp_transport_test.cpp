@@ -5,7 +5,6 @@
 #include <string>
 
 #include "fakes/fake_services.h"
-#include "link/bounded_text.h"
 #include "link/scale_link.h"
 
 namespace scalecheck {
@@ -15,11 +14,7 @@ using testing::FakeServer;
 using testing::FakeServices;
 
 LinkSettings tcpSettings(const char* host = "10.1.2.3", std::int32_t port = 4001) {
-  LinkSettings settings;
-  settings.mode = LinkMode::kTcp;
-  copyBounded(settings.host, host);
-  settings.tcpPort = port;
-  return settings;
+  return testing::tcpLinkSettings(host, port);
 }
 
 class TcpTransportTest : public ::testing::Test {
@@ -34,20 +29,7 @@ class TcpTransportTest : public ::testing::Test {
     ok = tcp.open(settings);
     return fake.clock.now() - start;
   }
-  struct Reply {
-    bool ok;
-    std::string bytes;
-    std::uint64_t elapsed;
-  };
-  Reply read() {
-    std::uint8_t buffer[21];
-    std::int32_t count = -1;
-    const std::uint64_t start = fake.clock.now();
-    const bool ok = tcp.readReply(buffer, count);
-    return {ok,
-            ok ? std::string(reinterpret_cast<char*>(buffer), static_cast<std::size_t>(count)) : "",
-            fake.clock.now() - start};
-  }
+  testing::TimedReply read() { return testing::readTimed(tcp, fake.clock); }
 };
 
 TEST_F(TcpTransportTest, ConnectsWithinTheWindowPollingEveryThirtyTwoMilliseconds) {
@@ -199,7 +181,7 @@ TEST_F(TcpTransportTest, ReplyLimitsAreThreeHundredAndEighty) {
 
 TEST_F(TcpTransportTest, SilenceOfThreeHundredMillisecondsEndsTheWait) {
   connect();
-  const Reply reply = read();
+  const testing::TimedReply reply = read();
   EXPECT_FALSE(reply.ok);
   EXPECT_EQ(reply.elapsed, 300U);
 }
@@ -207,7 +189,7 @@ TEST_F(TcpTransportTest, SilenceOfThreeHundredMillisecondsEndsTheWait) {
 TEST_F(TcpTransportTest, TheTwentySecondByteIsTakenAndDropped) {
   connect();
   fake.network.last().arriveAt(fake.clock.now() + 10, std::string(21, 'a') + "bcd");
-  const Reply reply = read();
+  const testing::TimedReply reply = read();
   EXPECT_EQ(reply.bytes, std::string(21, 'a'));
   EXPECT_EQ(reply.elapsed, 10U);
   fake.network.last().pump(fake.clock.now());
@@ -218,7 +200,7 @@ TEST_F(TcpTransportTest, APeerThatClosesEndsTheReplyButNotTheConnection) {
   connect();
   fake.network.last().arriveAt(fake.clock.now() + 10, "ab", 1);
   fake.network.last().peerClosesAt = fake.clock.now() + 20;
-  const Reply reply = read();
+  const testing::TimedReply reply = read();
   EXPECT_EQ(reply.bytes, "ab");
   EXPECT_EQ(reply.elapsed, 20U);
   EXPECT_NE(tcp.socket(), nullptr);

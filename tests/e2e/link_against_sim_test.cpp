@@ -17,6 +17,7 @@
 #include "e2e/scratch_dir.h"
 #include "e2e/tcp_peer.h"
 #include "link/scale_link.h"
+#include "link_settings_for_tests.h"
 #include "protocol/acquisition.h"
 
 namespace scalecheck::e2e {
@@ -55,20 +56,14 @@ class LinkAgainstSim : public ::testing::Test {
 };
 
 LinkSettings serialSettings(std::uint8_t parity, std::uint8_t dataBits) {
-  LinkSettings settings;
-  settings.mode = LinkMode::kRs232;
-  settings.comNumber = 1;
+  LinkSettings settings = scalecheck::testing::serialLinkSettings();
   settings.parity = parity;
   settings.dataBits = dataBits;
   return settings;
 }
 
 LinkSettings tcpSettings(int port) {
-  LinkSettings settings;
-  settings.mode = LinkMode::kTcp;
-  std::strcpy(settings.host, "127.0.0.1");
-  settings.tcpPort = port;
-  return settings;
+  return scalecheck::testing::tcpLinkSettings("127.0.0.1", port);
 }
 
 // The default frame of scale-sim, read in the way `mode` names.

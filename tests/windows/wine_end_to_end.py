@@ -22,7 +22,8 @@ import time
 # Tests leave nothing in the source tree, not even compiled Python.
 sys.dont_write_bytecode = True
 from wine_harness import (  # noqa: E402 (after the line above)
-    Failure, MappedComPort, ScaleSim, TerminalProgram, ensure_wine_prefix, require_program)
+    Failure, MappedComPort, ScaleSim, TerminalProgram, ensure_wine_prefix, require_program,
+    script_main)
 
 # windows_serial_pty maps COM40 and wine_link_tests.py COM41: tests that run
 # side by side share the prefix.
@@ -184,15 +185,7 @@ def run(wine_run, program, scale_sim, native):
 
 
 def main():
-    if len(sys.argv) != 5:
-        print(__doc__, file=sys.stderr)
-        return 2
-    try:
-        run(*sys.argv[1:5])
-    except Failure as failure:
-        print("wine_end_to_end.py: %s" % failure, file=sys.stderr)
-        return 1
-    return 0
+    return script_main(__doc__, 4, run)
 
 
 if __name__ == "__main__":

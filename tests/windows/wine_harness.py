@@ -15,6 +15,7 @@ import select
 import signal
 import struct
 import subprocess
+import sys
 import termios
 import time
 
@@ -41,6 +42,21 @@ class Deadline:
 
     def passed(self):
         return self.left() == 0.0
+
+
+def script_main(usage, argument_count, run):
+    """Runs a driver script: run(*arguments), 2 for wrong arguments, 1 for a
+    Failure (said on standard error), else 0."""
+    name = os.path.basename(sys.argv[0])
+    if len(sys.argv) != argument_count + 1:
+        print(usage, file=sys.stderr)
+        return 2
+    try:
+        run(*sys.argv[1:])
+    except Failure as failure:
+        print("%s: %s" % (name, failure), file=sys.stderr)
+        return 1
+    return 0
 
 
 def require_program(path, how_to_get_it):

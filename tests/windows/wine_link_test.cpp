@@ -15,6 +15,7 @@
 #include <string>
 
 #include "link/scale_link.h"
+#include "link_settings_for_tests.h"
 #include "protocol/acquisition.h"
 
 namespace scalecheck {
@@ -65,15 +66,11 @@ void expectTwoDefaultReadings(ScaleLink& link, AcquisitionMode mode) {
 }
 
 LinkSettings tcpSettings(int port) {
-  LinkSettings settings;
-  settings.mode = LinkMode::kTcp;
-  std::strcpy(settings.host, "127.0.0.1");
-  settings.tcpPort = port;
-  return settings;
+  return scalecheck::testing::tcpLinkSettings("127.0.0.1", port);
 }
 
 // Every test starts with no dump, so that it sees only its own frames.
-class WineLink : public testing::Test {
+class WineLink : public ::testing::Test {
  protected:
   void SetUp() override { std::remove(kDeviceDumpPath); }
 };
@@ -89,7 +86,7 @@ void PrintTo(const KindRow& row, std::ostream* out) {
   *out << row.name;
 }
 
-class WineTcpKinds : public WineLink, public testing::WithParamInterface<KindRow> {};
+class WineTcpKinds : public WineLink, public ::testing::WithParamInterface<KindRow> {};
 
 TEST_P(WineTcpKinds, ReadsTheWeightOverTcp) {
   const KindRow& row = GetParam();
@@ -105,11 +102,11 @@ TEST_P(WineTcpKinds, ReadsTheWeightOverTcp) {
 
 INSTANTIATE_TEST_SUITE_P(
     Loopback, WineTcpKinds,
-    testing::Values(
+    ::testing::Values(
         KindRow{"Stream", "SCALECHECK_SIM_TCP_STREAM", AcquisitionMode::kStream, &kStreamCut},
         KindRow{"TwoStep", "SCALECHECK_SIM_TCP_TWO_STEP", AcquisitionMode::kTwoStep, &kFrame},
         KindRow{"Combined", "SCALECHECK_SIM_TCP_COMBINED", AcquisitionMode::kCombined, &kFrame}),
-    [](const testing::TestParamInfo<KindRow>& row) { return std::string(row.param.name); });
+    [](const ::testing::TestParamInfo<KindRow>& row) { return std::string(row.param.name); });
 
 // A second open to the same address keeps the connection it holds: the same
 // socket, still good for polling. This simulator serves no other test, and
@@ -137,10 +134,7 @@ TEST_F(WineLink, ReadsAStreamingScaleThroughAMappedPort) {
   const int comNumber = numberFromEnvironment("SCALECHECK_SIM_COM_STREAM");
   ASSERT_GT(comNumber, 0) << "SCALECHECK_SIM_COM_STREAM is not set: run this through "
                              "wine_link_tests.py";
-  LinkSettings settings;
-  settings.mode = LinkMode::kRs232;
-  settings.comNumber = comNumber;
-  ScaleLink link(settings);
+  ScaleLink link(scalecheck::testing::serialLinkSettings(comNumber));
   ASSERT_TRUE(link.open());
   expectTwoDefaultReadings(link, AcquisitionMode::kStream);
   link.close();

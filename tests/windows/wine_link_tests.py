@@ -20,7 +20,7 @@ import tempfile
 sys.dont_write_bytecode = True
 from wine_harness import (  # noqa: E402 (after the line above)
     PREFIX_LIMIT_S, Deadline, Failure, MappedComPort, ScaleSim, ensure_wine_prefix,
-    require_program, run_to_end)
+    require_program, run_to_end, script_main)
 
 # windows_serial_pty maps COM40 and the end-to-end test COM42: tests that run
 # side by side share the prefix.
@@ -73,15 +73,7 @@ def run(wine_run, program, scale_sim):
 
 
 def main():
-    if len(sys.argv) != 4:
-        print(__doc__, file=sys.stderr)
-        return 2
-    try:
-        run(*sys.argv[1:4])
-    except Failure as failure:
-        print("wine_link_tests.py: %s" % failure, file=sys.stderr)
-        return 1
-    return 0
+    return script_main(__doc__, 3, run)
 
 
 if __name__ == "__main__":

@@ -39,15 +39,8 @@ DeviceEndpoint::DeviceEndpoint(UniqueFd device, std::string path)
     : device_(std::move(device)), path_(std::move(path)) {}
 
 ReadOutcome DeviceEndpoint::read(std::string& bytes, std::string& note) {
-  switch (readAvailable(device_.get(), bytes)) {
-    case ReadResult::kData:
-      return ReadOutcome::kData;
-    case ReadResult::kNothing:
-      return ReadOutcome::kNothing;
-    case ReadResult::kEnd:
-    case ReadResult::kError:
-      break;
-  }
+  ReadOutcome outcome = ReadOutcome::kNothing;
+  if (readOpenDescriptor(device_.get(), bytes, outcome)) return outcome;
   // An unplugged USB adapter: the device will not come back under this name.
   note = systemError("reading " + path_);
   return ReadOutcome::kFailed;

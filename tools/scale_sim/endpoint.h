@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "fd_io.h"
+
 namespace scalecheck::sim {
 
 enum class ReadOutcome {
@@ -11,6 +13,24 @@ enum class ReadOutcome {
   kPeerChanged,  // a client connected or left; `note` says which
   kFailed,       // the link is gone; `note` says why
 };
+
+// Reads what `fd` holds into `bytes`: true with kData or kNothing in
+// `outcome` while the descriptor is open; false when it has ended or failed,
+// which each endpoint answers in its own way.
+inline bool readOpenDescriptor(int fd, std::string& bytes, ReadOutcome& outcome) {
+  switch (readAvailable(fd, bytes)) {
+    case ReadResult::kData:
+      outcome = ReadOutcome::kData;
+      return true;
+    case ReadResult::kNothing:
+      outcome = ReadOutcome::kNothing;
+      return true;
+    case ReadResult::kEnd:
+    case ReadResult::kError:
+      break;
+  }
+  return false;
+}
 
 // Where the scale's bytes go and requests come from: a pseudo-terminal, a
 // serial device or a TCP socket. Every descriptor is non-blocking.

@@ -70,15 +70,8 @@ PtyEndpoint::~PtyEndpoint() {
 }
 
 ReadOutcome PtyEndpoint::read(std::string& bytes, std::string& note) {
-  switch (readAvailable(master_.get(), bytes)) {
-    case ReadResult::kData:
-      return ReadOutcome::kData;
-    case ReadResult::kNothing:
-      return ReadOutcome::kNothing;
-    case ReadResult::kEnd:
-    case ReadResult::kError:
-      break;
-  }
+  ReadOutcome outcome = ReadOutcome::kNothing;
+  if (readOpenDescriptor(master_.get(), bytes, outcome)) return outcome;
   // Cannot happen while we hold the terminal end; if it does, stop rather
   // than wake up for the same hang-up again and again.
   note = systemError("reading the pseudo-terminal");

@@ -109,15 +109,8 @@ ReadOutcome TcpEndpoint::accept(std::string& note) {
 
 ReadOutcome TcpEndpoint::read(std::string& bytes, std::string& note) {
   if (!client_.valid()) return accept(note);
-  switch (readAvailable(client_.get(), bytes)) {
-    case ReadResult::kData:
-      return ReadOutcome::kData;
-    case ReadResult::kNothing:
-      return ReadOutcome::kNothing;
-    case ReadResult::kEnd:
-    case ReadResult::kError:
-      break;
-  }
+  ReadOutcome outcome = ReadOutcome::kNothing;
+  if (readOpenDescriptor(client_.get(), bytes, outcome)) return outcome;
   client_.reset();
   note = "client left";
   return ReadOutcome::kPeerChanged;
