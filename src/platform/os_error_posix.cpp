@@ -1,0 +1,34 @@
+#include <netdb.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/os_error.h"
+
+namespace scalecheck::platform {
+
+std::string osErrorText(const OsError& error) {
+  if (error.code == 0) return "";
+  // gai_strerror: a static text for any code. strerror_r (GNU form): a
+  // pointer to the text, in the buffer or static.
+  if (error.domain == ErrorDomain::kResolver) return gai_strerror(error.code);
+  char buffer[256] = {};
+  return strerror_r(error.code, buffer, sizeof buffer);
+}
+
+FailureKind classifyInUseError(int code) {
+  switch (code) {
+    case EIO:    // a hung-up terminal: the other end or the adapter has gone
+    case ENXIO:  // the device behind the descriptor no longer exists
+    case ENODEV:
+    case EBADF:  // the descriptor was revoked
+    case ECONNRESET:
+    case EPIPE:
+    case ENOTCONN:
+      return FailureKind::kGone;
+    default:
+      return FailureKind::kOther;
+  }
+}
+
+}  // namespace scalecheck::platform

@@ -1,0 +1,53 @@
+#include <winsock2.h>  // brings windows.h, after the socket declarations
+
+#include "platform/os_error.h"
+
+namespace scalecheck::platform {
+
+std::string osErrorText(const OsError& error) {
+  if (error.code == 0) return "";
+  wchar_t* wide = nullptr;
+  // FormatMessageW: the length of the text it allocated (LocalFree), 0 on
+  // failure. The system's language, hence UTF-16 and then Windows-1251.
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(error.code), 0, reinterpret_cast<wchar_t*>(&wide), 0, nullptr);
+  if (length == 0 || wide == nullptr) return "error " + std::to_string(error.code);
+  // WideCharToMultiByte: the bytes written, 0 on failure; characters the
+  // code page lacks become '?'.
+  std::string text(static_cast<std::size_t>(length) * 2 + 1, '\0');
+  const int bytes = WideCharToMultiByte(1251, 0, wide, static_cast<int>(length), text.data(),
+                                        static_cast<int>(text.size()), nullptr, nullptr);
+  LocalFree(wide);
+  text.resize(bytes > 0 ? static_cast<std::size_t>(bytes) : 0);
+  // The system's texts end with CR LF (and often a full stop before it).
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+    text.pop_back();
+  }
+  return text;
+}
+
+FailureKind classifyInUseError(int code) {
+  switch (code) {
+    // What ClearCommError, ReadFile and WriteFile report once a USB serial
+    // adapter has been pulled out; drivers differ in which one they pick.
+    case ERROR_BAD_COMMAND:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_FILE_NOT_FOUND:
+    // A peer that closed or reset a connection.
+    case WSAECONNRESET:
+    case WSAECONNABORTED:
+    case WSAENOTCONN:
+    case WSAESHUTDOWN:
+      return FailureKind::kGone;
+    default:
+      return FailureKind::kOther;
+  }
+}
+
+}  // namespace scalecheck::platform
