@@ -119,18 +119,23 @@ TEST_F(AcquisitionTest, SuccessiveFramesRunTogetherInTheDump) {
   EXPECT_EQ(dump(), "S 1 kg\r\r\nU 2 kg\r\r\n");
 }
 
-TEST_F(AcquisitionTest, Code11SurvivesSuccessfulPollsAndIsShownOnTheNextFailure) {
-  // First an unknown stream (44 bytes with no CR LF), then a two-step scale.
-  fake.serial.arriveAfter(20, std::string(44, 'q'), 1);
+// Codes 10 and 11 say why one poll failed: garbage once, silence later
+// shows 110 then, not the garbage's 111 for the rest of the run.
+TEST_F(AcquisitionTest, EachFailedPollShowsItsOwnCause) {
+  fake.serial.arriveAfter(20, std::string(44, 'q'), 1);  // 44 bytes with no CR LF
   WeightReading reading;
   EXPECT_FALSE(pollReading(link, reading));
   EXPECT_EQ(link.lastError(), LinkError::kUnknownStream);
+  EXPECT_FALSE(pollReading(link, reading));
+  EXPECT_EQ(link.lastError(), LinkError::kNoData) << "silent now";
+  fake.serial.arriveAfter(20, std::string(44, 'q'), 1);
+  EXPECT_FALSE(pollReading(link, reading));
   scale.twoStep(fake.serial, kFrame);
   ASSERT_TRUE(pollReading(link, reading));
-  EXPECT_EQ(link.lastError(), LinkError::kUnknownStream);
-  fake.serial.onWrite = nullptr;
-  EXPECT_FALSE(pollReading(link, reading));
-  EXPECT_EQ(link.lastError(), LinkError::kUnknownStream);
+  EXPECT_EQ(link.lastError(), LinkError::kNone);
+  link.setLastError(LinkError::kWeighingBlocked);
+  ASSERT_TRUE(pollReading(link, reading));
+  EXPECT_EQ(link.lastError(), LinkError::kWeighingBlocked) << "other codes keep their rules";
 }
 
 TEST_F(AcquisitionTest, AFailedPollClearsTheLastReading) {
@@ -157,6 +162,26 @@ TEST_F(AcquisitionTest, DumpBlocksWaitWhileTheFileCannotBeWritten) {
   ASSERT_TRUE(pollReading(link, reading));
   EXPECT_EQ(dump(), "S 1 kg\r\r\nS 1 kg\r\r\nU 2 kg\r\r\n") << "nothing lost, order kept";
   EXPECT_EQ(link.deviceDump().pendingCount(), 0U);
+}
+
+// Every byte that crosses the link is shown to an observer, as it passes:
+// what a trace of the traffic is made from.
+TEST_F(AcquisitionTest, TheTrafficObserverSeesEveryByteBothWays) {
+  struct Recorder : TrafficObserver {
+    std::string log;
+    void sent(const std::uint8_t* bytes, std::size_t length) override {
+      log += ">" + std::string(reinterpret_cast<const char*>(bytes), length);
+    }
+    void received(const std::uint8_t* bytes, std::size_t length) override {
+      log += "<" + std::string(reinterpret_cast<const char*>(bytes), length);
+    }
+  } recorder;
+  link.observeTraffic(&recorder);
+  scale.twoStep(fake.serial, "S 1 kg\r\n");
+  WeightReading reading;
+  ASSERT_TRUE(pollReading(link, reading));
+  EXPECT_EQ(recorder.log, ">\x05<\x06>\x11<S< <1< <k<g<\r<\n");
+  link.observeTraffic(nullptr);
 }
 
 class TcpAcquisitionTest : public ::testing::Test {

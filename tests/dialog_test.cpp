@@ -108,7 +108,7 @@ TEST(Dialog, PortAnswersNameTheComPort) {
   }
 }
 
-TEST(Dialog, SettingsThatCannotBeAppliedShowNoCode) {
+TEST(Dialog, SettingsThatCannotBeAppliedShowTheChannelSettingsCode) {
   FakeServices fake;
   FakeConsole console(fake.clock);
   fake.serial.failNext(testing::SerialCall::kSetState);
@@ -116,7 +116,9 @@ TEST(Dialog, SettingsThatCannotBeAppliedShowNoCode) {
   console.typeLine("com2");
   console.pressKeyAt(0, ' ');
   EXPECT_EQ(runScaleCheck(console, fake.services), 0);
-  EXPECT_EQ(console.utf8(), kBanner + kAskPort + "\r\nНе смог подключиться к весам. 0, ");
+  EXPECT_EQ(
+      console.utf8(),
+      kBanner + kAskPort + "\r\nНе смог подключиться к весам. 102, Ошибка настроек канала связи.");
   EXPECT_FALSE(fake.serial.isOpen);
 }
 

@@ -72,8 +72,7 @@ TEST(ScaleLinkConstruction, CopiesTheSettingsAndProbesTheDecimalComma) {
   EXPECT_EQ(link.decimalSeparator(), ',');
   EXPECT_EQ(link.lastError(), LinkError::kNone);
   EXPECT_EQ(link.lastReading().valid, 0);
-  EXPECT_EQ(link.serialPort(), nullptr);
-  EXPECT_EQ(link.socket(), nullptr);
+  EXPECT_FALSE(link.transport().isOpen());
 }
 
 TEST(ScaleLinkConstruction, DefaultSettingsAreNineThousandSixHundredEightNoneOne) {

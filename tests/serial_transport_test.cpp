@@ -70,7 +70,7 @@ TEST_F(SerialTransportTest, OpenConfiguresThePortAndKeepsTheDriversOtherSettings
                 t.writeTotalConstant,
             0U);
   EXPECT_EQ(fake.serial.purges, std::vector<std::uint32_t>{0x000C});
-  EXPECT_NE(link.serialPort(), nullptr);
+  EXPECT_TRUE(link.transport().isOpen());
   EXPECT_EQ(link.lastError(), LinkError::kNone);
 }
 
@@ -78,13 +78,15 @@ TEST_F(SerialTransportTest, AMissingPortRecordsCode8AndOpeningClearsIt) {
   fake.serial.present = false;
   EXPECT_FALSE(link.open());
   EXPECT_EQ(link.lastError(), LinkError::kSerialOpen);
-  EXPECT_EQ(link.serialPort(), nullptr);
+  EXPECT_FALSE(link.transport().isOpen());
   fake.serial.present = true;
   EXPECT_TRUE(link.open());
   EXPECT_EQ(link.lastError(), LinkError::kNone);
 }
 
-TEST_F(SerialTransportTest, AFailedSetupStepClosesThePortWithoutACode) {
+// Settings the port refuses are the channel-settings error (102), not a
+// bare "0, ": the operator then knows the port exists.
+TEST_F(SerialTransportTest, AFailedSetupStepClosesThePortAndRecordsCode2) {
   for (SerialCall step : {SerialCall::kGetState, SerialCall::kSetState, SerialCall::kGetTimeouts,
                           SerialCall::kSetTimeouts, SerialCall::kPurge}) {
     FakeServices f;
@@ -94,8 +96,8 @@ TEST_F(SerialTransportTest, AFailedSetupStepClosesThePortWithoutACode) {
     f.serial.present = true;
     f.serial.failNext(step);
     EXPECT_FALSE(l.open());
-    EXPECT_EQ(l.lastError(), LinkError::kNone) << "8 cleared as the port opened";
-    EXPECT_EQ(l.serialPort(), nullptr);
+    EXPECT_EQ(l.lastError(), LinkError::kChannelSettings) << "8 cleared as the port opened";
+    EXPECT_FALSE(l.transport().isOpen());
     EXPECT_FALSE(f.serial.isOpen);
     EXPECT_EQ(f.serial.calls().back(), SerialCall::kClose);
   }
@@ -146,7 +148,7 @@ TEST_F(SerialTransportTest, WriteFailuresReturnFalseAndKeepThePort) {
     ASSERT_TRUE(l.open());
     f.serial.failNext(call);
     EXPECT_FALSE(l.writeBytes(&enq, 1));
-    EXPECT_NE(l.serialPort(), nullptr);
+    EXPECT_TRUE(l.transport().isOpen());
   }
   openLink();
   fake.serial.writeTakes = 1;
@@ -261,9 +263,9 @@ TEST_F(SerialTransportTest, CloseReleasesThePortOnlyWhenClosingSucceeds) {
   openLink();
   fake.serial.failNext(SerialCall::kClose);
   link.close();
-  EXPECT_NE(link.serialPort(), nullptr);
+  EXPECT_TRUE(link.transport().isOpen());
   link.close();
-  EXPECT_EQ(link.serialPort(), nullptr);
+  EXPECT_FALSE(link.transport().isOpen());
   EXPECT_FALSE(fake.serial.isOpen);
 }
 

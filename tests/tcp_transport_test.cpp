@@ -17,16 +17,22 @@ LinkSettings tcpSettings(const char* host = "10.1.2.3", std::int32_t port = 4001
   return testing::tcpLinkSettings(host, port);
 }
 
+// Opens with no code pending before.
+bool openTcp(TcpTransport& transport, const LinkSettings& settings) {
+  LinkError pending = LinkError::kNone;
+  return transport.open(settings, pending);
+}
+
 class TcpTransportTest : public ::testing::Test {
  protected:
   FakeServices fake;
   TcpTransport tcp{fake.network, fake.clock};
 
   void SetUp() override { fake.network.servers["10.1.2.3:4001"] = FakeServer{}; }
-  void connect() { ASSERT_TRUE(tcp.open(tcpSettings())); }
+  void connect() { ASSERT_TRUE(openTcp(tcp, tcpSettings())); }
   std::uint64_t timeToOpen(const LinkSettings& settings, bool& ok) {
     const std::uint64_t start = fake.clock.now();
-    ok = tcp.open(settings);
+    ok = openTcp(tcp, settings);
     return fake.clock.now() - start;
   }
   testing::TimedReply read() { return testing::readTimed(tcp, fake.clock); }
@@ -44,7 +50,7 @@ TEST_F(TcpTransportTest, ConnectsWithinTheWindowPollingEveryThirtyTwoMillisecond
     f.network.servers["10.1.2.3:4001"] = FakeServer{false, c.acceptAfterMs};
     TcpTransport t(f.network, f.clock);
     const std::uint64_t start = f.clock.now();
-    ASSERT_TRUE(t.open(tcpSettings())) << c.acceptAfterMs;
+    ASSERT_TRUE(openTcp(t, tcpSettings())) << c.acceptAfterMs;
     EXPECT_EQ(f.clock.now() - start, c.openedAfter);
     EXPECT_EQ(f.network.last().pollAllCalls, c.polls);
     EXPECT_TRUE(f.network.last().nonBlocking);
@@ -62,9 +68,12 @@ TEST_F(TcpTransportTest, ARefusedOrUnreachableServerFailsWhenTheWindowHasPassed)
         timeToOpen(tcpSettings(host, std::string(host) == "10.1.2.3" ? 4002 : 4001), ok);
     EXPECT_FALSE(ok);
     EXPECT_EQ(elapsed, 2048U) << host;
+    EXPECT_EQ(tcp.osError().kind, std::string(host) == "10.1.2.3"
+                                      ? platform::FailureKind::kRefused
+                                      : platform::FailureKind::kTimedOut);
     EXPECT_EQ(fake.network.last().pollAllCalls, 63);
     EXPECT_TRUE(fake.network.last().closed);
-    EXPECT_EQ(tcp.socket(), nullptr);
+    EXPECT_FALSE(tcp.isOpen());
   }
   EXPECT_EQ(fake.network.startups, fake.network.cleanups);
 }
@@ -83,15 +92,15 @@ TEST_F(TcpTransportTest, AHeldConnectionToTheSameAddressIsReusedUntested) {
 TEST_F(TcpTransportTest, AnotherAddressTearsTheHeldConnectionDownFirst) {
   connect();
   fake.network.servers["10.1.2.3:5000"] = FakeServer{};
-  ASSERT_TRUE(tcp.open(tcpSettings("10.1.2.3", 5000)));
+  ASSERT_TRUE(openTcp(tcp, tcpSettings("10.1.2.3", 5000)));
   EXPECT_TRUE(fake.network.sockets[0]->shutDown);
   EXPECT_TRUE(fake.network.sockets[0]->closed);
   EXPECT_EQ(fake.network.startups - fake.network.cleanups, 1);
   // An empty host or port 0 still drops the held connection.
-  EXPECT_FALSE(tcp.open(tcpSettings("", 5000)));
-  EXPECT_EQ(tcp.socket(), nullptr);
+  EXPECT_FALSE(openTcp(tcp, tcpSettings("", 5000)));
+  EXPECT_FALSE(tcp.isOpen());
   EXPECT_EQ(fake.network.startups, fake.network.cleanups);
-  EXPECT_FALSE(tcp.open(tcpSettings("10.1.2.3", 0)));
+  EXPECT_FALSE(openTcp(tcp, tcpSettings("10.1.2.3", 0)));
 }
 
 TEST_F(TcpTransportTest, EveryFailedOpenReleasesWhatItObtained) {
@@ -111,11 +120,11 @@ TEST_F(TcpTransportTest, EveryFailedOpenReleasesWhatItObtained) {
     f.network.servers["10.1.2.3:4001"] = FakeServer{};
     c.breakIt(f.network);
     TcpTransport t(f.network, f.clock);
-    EXPECT_FALSE(t.open(tcpSettings())) << c.name;
+    EXPECT_FALSE(openTcp(t, tcpSettings())) << c.name;
     EXPECT_EQ(f.network.startups, c.startups) << c.name;
     EXPECT_EQ(f.network.cleanups, c.startups) << c.name;
     for (const auto& socket : f.network.sockets) EXPECT_TRUE(socket->closed) << c.name;
-    EXPECT_EQ(t.socket(), nullptr);
+    EXPECT_FALSE(t.isOpen());
   }
 }
 
@@ -147,7 +156,7 @@ TEST_F(TcpTransportTest, SendsOneToTwentyTwoBytes) {
   EXPECT_FALSE(tcp.writeBytes(bytes, 23)) << "refused: more than the send buffer holds";
   EXPECT_FALSE(tcp.writeBytes(bytes, 0));
   EXPECT_EQ(fake.network.last().sent.size(), 22U);
-  EXPECT_NE(tcp.socket(), nullptr) << "a refused request keeps the connection";
+  EXPECT_TRUE(tcp.isOpen()) << "a refused request keeps the connection";
 }
 
 TEST_F(TcpTransportTest, ReplyLimitsAreThreeHundredAndEighty) {
@@ -166,7 +175,7 @@ TEST_F(TcpTransportTest, ReplyLimitsAreThreeHundredAndEighty) {
     FakeServices f;
     f.network.servers["10.1.2.3:4001"] = FakeServer{};
     TcpTransport t(f.network, f.clock);
-    ASSERT_TRUE(t.open(tcpSettings()));
+    ASSERT_TRUE(openTcp(t, tcpSettings()));
     f.network.last().arriveAt(f.clock.now() + c.firstAt, "A");
     if (c.gap != 0) f.network.last().arriveAt(f.clock.now() + c.firstAt + c.gap, "B");
     std::uint8_t buffer[21] = {};
@@ -203,7 +212,7 @@ TEST_F(TcpTransportTest, APeerThatClosesEndsTheReplyButNotTheConnection) {
   const testing::TimedReply reply = read();
   EXPECT_EQ(reply.bytes, "ab");
   EXPECT_EQ(reply.elapsed, 20U);
-  EXPECT_NE(tcp.socket(), nullptr);
+  EXPECT_TRUE(tcp.isOpen());
   EXPECT_FALSE(read().ok);
 }
 
@@ -231,7 +240,7 @@ TEST(TcpThroughTheLink, TheLinkDispatchesToTcpAndCleansUpWhenDestroyed) {
   {
     ScaleLink link(tcpSettings(), fake.services);
     ASSERT_TRUE(link.open());
-    EXPECT_NE(link.socket(), nullptr);
+    EXPECT_TRUE(link.transport().isOpen());
     const std::uint8_t enq = 0x05;
     EXPECT_TRUE(link.writeBytes(&enq, 1));
     EXPECT_EQ(link.lastError(), LinkError::kNone);

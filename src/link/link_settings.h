@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace scalecheck {
 
@@ -37,6 +38,9 @@ struct LinkSettings {
   std::uint8_t dataBits = 8;
   std::uint8_t stopBits = stop_bits::kOne;
   char host[kHostSize] = {};  // NUL terminated
+  // A serial device named by its path ("/dev/ttyUSB0") rather than by the
+  // COM number; empty: the COM number names the port.
+  std::string devicePath;
 };
 
 }  // namespace scalecheck

@@ -16,6 +16,7 @@ ScaleLink::ScaleLink(const LinkSettings& settings, platform::Services& services)
       services_(services),
       serial_(services.serialPorts, services.clock),
       tcp_(services.sockets, services.clock),
+      none_(services.clock),
       deviceDump_(services.files, kDeviceDumpPath) {
   platform::selectLocale("ru-RU");
   decimalSeparator_ = probeDecimalSeparator();
@@ -29,29 +30,55 @@ ScaleLink::~ScaleLink() {
   tcp_.close();
 }
 
-bool ScaleLink::open() {
+Transport& ScaleLink::transport() {
   switch (settings_.mode) {
     case LinkMode::kRs232:
-      return serial_.open(settings_, lastError_);
+      return serial_;
     case LinkMode::kTcp:
-      return tcp_.open(settings_);
+      return tcp_;
     case LinkMode::kNone:
       break;
   }
-  return false;
+  return none_;
+}
+
+const Transport& ScaleLink::transport() const {
+  return const_cast<ScaleLink*>(this)->transport();
+}
+
+bool ScaleLink::open() {
+  if (!transport().open(settings_, lastError_)) return false;
+  meantOpen_ = true;
+  return true;
 }
 
 void ScaleLink::close() {
+  transport().close();
+  meantOpen_ = false;
+}
+
+bool ScaleLink::restoreConnection() {
+  Transport& connection = transport();
+  if (!meantOpen_ || (connection.isOpen() && !connection.gone())) return true;
+  connection.close();  // the dead handle first: the device may be back under the same name
+  return connection.open(settings_, lastError_);
+}
+
+std::string ScaleLink::peerName() const {
   switch (settings_.mode) {
     case LinkMode::kRs232:
-      serial_.close();
-      break;
+      return serial_.deviceName(settings_);
     case LinkMode::kTcp:
-      tcp_.close();
-      break;
+      return TcpTransport::peerName(settings_);
     case LinkMode::kNone:
       break;
   }
+  return "";
+}
+
+void ScaleLink::observeTraffic(TrafficObserver* observer) {
+  serial_.setObserver(observer);
+  tcp_.setObserver(observer);
 }
 
 LinkError ScaleLink::errorText(char* text, std::int32_t* detail) const {
@@ -64,27 +91,11 @@ LinkError ScaleLink::errorText(char* text, std::int32_t* detail) const {
 }
 
 bool ScaleLink::writeBytes(const std::uint8_t* bytes, std::int32_t length) {
-  switch (settings_.mode) {
-    case LinkMode::kRs232:
-      return serial_.writeBytes(bytes, length);
-    case LinkMode::kTcp:
-      return tcp_.writeBytes(bytes, length);
-    case LinkMode::kNone:
-      break;
-  }
-  return false;
+  return transport().writeBytes(bytes, length);
 }
 
 bool ScaleLink::readReply(std::uint8_t* buffer, std::int32_t& count) {
-  switch (settings_.mode) {
-    case LinkMode::kRs232:
-      return serial_.readReply(buffer, count);
-    case LinkMode::kTcp:
-      return tcp_.readReply(buffer, count);
-    case LinkMode::kNone:
-      break;
-  }
-  return false;
+  return transport().readReply(buffer, count);
 }
 
 void ScaleLink::recordErrorIfNone(LinkError code) {

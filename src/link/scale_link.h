@@ -1,12 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "link/link_error.h"
 #include "link/link_settings.h"
+#include "link/no_transport.h"
 #include "link/record_file.h"
 #include "link/serial_transport.h"
 #include "link/tcp_transport.h"
+#include "link/transport.h"
 #include "link/weight_reading.h"
 #include "platform/services.h"
 
@@ -30,6 +33,12 @@ class ScaleLink {
   bool open();
   // Releases the connection of the link's mode.
   void close();
+  // Before a poll: a connection the OS reported gone (an adapter pulled
+  // out, a peer that closed) or dropped after a failed send is closed and
+  // opened again, once a poll, for as long as the link is meant to be open.
+  // False when it could not be; the open's own code (8, 2 or 9) is then
+  // pending.
+  bool restoreConnection();
   // The pending code. `text` (room for kErrorTextSize bytes) receives its
   // Windows-1251 message and `detail` 100 + code; a code outside the table
   // gives an empty text and 0. Either may be null. The code stays pending.
@@ -38,6 +47,16 @@ class ScaleLink {
   // The transport of the link's mode. Other modes fail at once.
   bool writeBytes(const std::uint8_t* bytes, std::int32_t length);
   bool readReply(std::uint8_t* buffer, std::int32_t& count);
+  Transport& transport();
+  const Transport& transport() const;
+  // The OS error of the last failure of the link's transport, so that a
+  // message can say why.
+  const platform::OsError& osError() const { return transport().osError(); }
+  // The device or peer the link reaches, for messages: "/dev/ttyUSB0",
+  // "com3" on Windows, or "192.168.0.7:4001".
+  std::string peerName() const;
+  // Every byte sent and received is shown to `observer` (null: none).
+  void observeTraffic(TrafficObserver* observer);
 
   // State the weight protocol works with.
   const LinkSettings& settings() const { return settings_; }
@@ -47,8 +66,6 @@ class ScaleLink {
   void recordErrorIfNone(LinkError code);
   WeightReading& lastReading() { return lastReading_; }
   char decimalSeparator() const { return decimalSeparator_; }
-  platform::SerialPort* serialPort() { return serial_.port(); }
-  platform::Socket* socket() { return tcp_.socket(); }
   platform::Clock& clock() { return services_.clock; }
   // The raw-frame dump "#DeviceIO", with the blocks it could not write yet.
   RecordFile& deviceDump() { return deviceDump_; }
@@ -58,6 +75,8 @@ class ScaleLink {
   platform::Services& services_;
   SerialTransport serial_;
   TcpTransport tcp_;
+  NoTransport none_;
+  bool meantOpen_ = false;  // opened, and not closed since
   RecordFile deviceDump_;
   WeightReading lastReading_;
   LinkError lastError_ = LinkError::kNone;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "link/bounded_text.h"
+#include "platform/deadline.h"
 
 namespace scalecheck {
 namespace {
@@ -23,12 +24,18 @@ static_assert((kFlagsCleared & ~kFlagsSet) == 0x236C, "DCB bits cleared");
 static_assert(kFlagsSet == 0x1011, "DCB bits set");
 
 // A request of a byte or two leaves a 9600 baud line in about 2 ms; a
-// transmitter that has not emptied 256 ms after the write is stuck.
+// transmitter that has not emptied 256 ms after the write is stuck. The
+// same bound limits a write whose driver queue stays full.
 constexpr std::uint32_t kTransmitLimitMs = 256;
-// A scale answers within 350 ms or not at all; once it has begun, a pause of
-// 80 ms (some 75 character times at 9600 baud) means the reply is complete.
-constexpr std::uint32_t kFirstByteLimitMs = 350;
+// A scale answers within 350 ms or not at all (the limit is strict: 350 ms
+// of silence still waits); once it has begun, a pause of 80 ms (some 75
+// character times at 9600 baud) means the reply is complete.
+constexpr std::uint32_t kFirstByteLimitMs = 350 + 1;
 constexpr std::uint32_t kByteGapMs = 80;
+// A streaming scale sends several frames a second: 200 ms of a quiet line
+// means it does not stream. The queue is looked at every 8 ms.
+constexpr std::uint32_t kQuietLineMs = 200;
+constexpr std::uint32_t kQuietCheckMs = 8;
 
 }  // namespace
 
@@ -39,24 +46,45 @@ void serialPortName(std::int32_t comNumber, char (&name)[kPortNameSize]) {
   appendBounded(name, number);
 }
 
+namespace {
+
+// A device path, where the operator gave one, names the port itself; else
+// the COM number does.
+std::string portNameOf(const LinkSettings& settings) {
+  if (!settings.devicePath.empty()) return settings.devicePath;
+  char name[kPortNameSize];
+  serialPortName(settings.comNumber, name);
+  return name;
+}
+
+}  // namespace
+
 SerialTransport::SerialTransport(platform::SerialPorts& ports, platform::Clock& clock)
     : ports_(ports), clock_(clock) {}
 
+std::string SerialTransport::deviceName(const LinkSettings& settings) const {
+  return ports_.deviceFor(portNameOf(settings).c_str());
+}
+
 bool SerialTransport::open(const LinkSettings& settings, LinkError& lastError) {
   if (port_) return true;  // opened already; the settings cannot have changed
-  char name[kPortNameSize];
-  serialPortName(settings.comNumber, name);
-  std::unique_ptr<platform::SerialPort> port = ports_.open(name);
+  platform::OsError error;
+  std::unique_ptr<platform::SerialPort> port = ports_.open(portNameOf(settings).c_str(), error);
   if (!port) {
+    noteFailure(error);
     lastError = LinkError::kSerialOpen;
     return false;
   }
   if (lastError == LinkError::kSerialOpen) lastError = LinkError::kNone;
   if (!configure(*port, settings)) {
+    noteFailure(port->lastError());
     port->close();
+    lastError = LinkError::kChannelSettings;
     return false;
   }
+  if (lastError == LinkError::kChannelSettings) lastError = LinkError::kNone;
   port_ = std::move(port);
+  noteOpened();
   return true;
 }
 
@@ -79,51 +107,113 @@ bool SerialTransport::configure(platform::SerialPort& port, const LinkSettings& 
   return port.purge(platform::kPurgeTxClear | platform::kPurgeRxClear);
 }
 
+bool SerialTransport::failed(const platform::OsError& error) {
+  noteFailure(error);
+  return false;
+}
+
 bool SerialTransport::writeBytes(const std::uint8_t* bytes, std::int32_t length) {
-  if (!port_ || length < 1) return false;
-  if (!port_->setEventMask(platform::kEventTxEmpty)) return false;
+  if (!port_ || gone() || length < 1) return false;
+  if (!port_->setEventMask(platform::kEventTxEmpty)) return failed(port_->lastError());
   const auto size = static_cast<std::uint32_t>(length);
   std::uint32_t written = 0;
-  if (!port_->write(bytes, size, written) || written != size) return false;
+  const bool taken = port_->write(bytes, size, written, kTransmitLimitMs);
+  noteSent(bytes, written);
+  if (!taken) return failed(port_->lastError());
+  if (written != size) return false;
 
-  const std::uint32_t start = clock_.tickCount();
+  const platform::Deadline transmitted(clock_, kTransmitLimitMs);
   std::uint32_t events = 0;
   clock_.sleep(0);
-  if (!port_->waitEvent(events)) return false;
+  if (!port_->waitEvent(events, transmitted.remaining())) return failed(port_->lastError());
   // The bound is checked only after a wait has returned: each wait lasts
-  // until the driver reports an event.
+  // until the driver reports an event (or, where it can, until the bound).
   while ((events & platform::kEventTxEmpty) == 0) {
-    if (platform::ticksSince(start, clock_.tickCount()) >= kTransmitLimitMs) return false;
+    if (transmitted.passed()) return false;
     clock_.sleep(0);
-    if (!port_->waitEvent(events)) return false;
+    if (!port_->waitEvent(events, transmitted.remaining())) return failed(port_->lastError());
   }
   return true;
 }
 
+// A port whose status cannot be queried is of no more use, whatever the
+// OS says: it is opened anew before the next poll.
+bool SerialTransport::queryStatus(CommStatus& status) {
+  std::uint32_t errors = 0;  // line errors are reset and ignored: bytes count as received
+  if (port_->clearError(errors, status)) return true;
+  noteGone(port_->lastError());
+  return false;
+}
+
 bool SerialTransport::readReply(std::uint8_t* buffer, std::int32_t& count) {
-  if (!port_) return false;
-  if (!port_->setEventMask(platform::kEventRxChar)) return false;
-  // Before the first byte the limit is strict (350 ms of silence still
-  // waits); the gap after a byte is not (80 ms ends the reply).
-  ReplyCollector reply(clock_, kFirstByteLimitMs + 1, kByteGapMs);
+  if (!port_ || gone()) return false;
+  if (!port_->setEventMask(platform::kEventRxChar)) return failed(port_->lastError());
+  ReplyCollector reply(clock_, kFirstByteLimitMs, kByteGapMs);
   for (;;) {
     port_->waitForInput(reply.waitBound());
-    std::uint32_t errors = 0;  // line errors are reset and ignored: bytes count as received
     CommStatus status;
-    if (!port_->clearError(errors, status)) break;
+    if (!queryStatus(status)) break;
     if (status.inQueue == 0) {
       if (reply.silenceEnded()) break;
       continue;
     }
     std::uint8_t byte = 0;
     std::uint32_t got = 0;
-    if (!port_->read(&byte, 1, got) || got != 1 || !reply.take(byte)) break;
+    if (!port_->read(&byte, 1, got)) {
+      noteFailure(port_->lastError());
+      break;
+    }
+    // A byte reported but not delivered (another reader took it) ends the
+    // reply, as a failed read does.
+    if (got != 1) break;
+    noteReceived(&byte, 1);
+    if (!reply.take(byte)) break;
   }
   return reply.handBack(buffer, count);
 }
 
+bool SerialTransport::waitForStream() {
+  if (!port_ || gone()) return false;
+  CommStatus status;
+  if (!port_->setEventMask(platform::kEventRxChar)) return failed(port_->lastError());
+  if (!queryStatus(status)) return false;
+  const platform::Deadline quiet(clock_, kQuietLineMs);
+  platform::StepSchedule checks(clock_, kQuietCheckMs);
+  checks.sleepToNextStep();
+  if (!queryStatus(status)) return false;
+  while (status.inQueue == 0) {
+    if (quiet.passed()) return false;
+    checks.sleepToNextStep();
+    if (!queryStatus(status)) return false;
+  }
+  if (!queryStatus(status)) return false;
+  if (status.inQueue <= kStreamCaptureBytes) return true;
+  return port_->purge(platform::kPurgeRxClear) || failed(port_->lastError());
+}
+
+ByteResult SerialTransport::takeByte(std::uint8_t& byte) {
+  if (!port_ || gone()) return ByteResult::kFailed;
+  CommStatus status;
+  if (!queryStatus(status)) return ByteResult::kFailed;
+  if (status.inQueue == 0) return ByteResult::kNone;
+  std::uint32_t got = 0;
+  // A read that fails counts as an empty queue; should the device have
+  // gone, the next status query says so.
+  if (!port_->read(&byte, 1, got)) {
+    noteFailure(port_->lastError());
+    return ByteResult::kNone;
+  }
+  if (got != 1) return ByteResult::kEnd;
+  noteReceived(&byte, 1);
+  return ByteResult::kByte;
+}
+
+void SerialTransport::waitForInput(std::uint32_t boundMs) {
+  if (port_) port_->waitForInput(boundMs);
+}
+
 void SerialTransport::close() {
-  if (port_ && port_->close()) port_.reset();
+  if (port_ && (port_->close() || gone())) port_.reset();
 }
 
 }  // namespace scalecheck

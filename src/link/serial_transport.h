@@ -3,10 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "link/link_error.h"
 #include "link/link_settings.h"
 #include "link/reply_collector.h"
+#include "link/transport.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
 
@@ -22,27 +24,39 @@ void serialPortName(std::int32_t comNumber, char (&name)[kPortNameSize]);
 // The link's RS-232 connection: opens and configures the port, sends a short
 // request and waits until it has left the transmitter, and collects a reply
 // ended by silence.
-class SerialTransport {
+class SerialTransport final : public Transport {
  public:
   SerialTransport(platform::SerialPorts& ports, platform::Clock& clock);
 
   // Opens and configures the port of `settings`. Records LinkError 8 when the
-  // port cannot be opened and clears a pending 8 as soon as it opens.
-  bool open(const LinkSettings& settings, LinkError& lastError);
+  // port cannot be opened and clears a pending 8 as soon as it opens;
+  // records 2 when the port refuses its settings.
+  bool open(const LinkSettings& settings, LinkError& lastError) override;
+  // Releases the port; a port whose close fails stays held, unless it has
+  // gone, when there is nothing left to hold.
+  void close() override;
+  bool isOpen() const override { return port_ != nullptr; }
   // Sends the bytes and waits for the transmitter-empty event, at most until
   // 256 ms after the write.
-  bool writeBytes(const std::uint8_t* bytes, std::int32_t length);
-  // Collects one reply: true with 1..21 bytes; false, with nothing written,
-  // when no byte arrives.
-  bool readReply(std::uint8_t* buffer, std::int32_t& count);
-  // Releases the port; a port whose close fails stays held.
-  void close();
+  bool writeBytes(const std::uint8_t* bytes, std::int32_t length) override;
+  bool readReply(std::uint8_t* buffer, std::int32_t& count) override;
+  // Watches the receive queue for 200 ms; a queue fuller than one stretch
+  // is discarded, so that only fresh bytes are read.
+  bool waitForStream() override;
+  ByteResult takeByte(std::uint8_t& byte) override;
+  void waitForInput(std::uint32_t boundMs) override;
+  // Over RS-232 the reply's own first-byte wait is the only wait.
+  std::uint32_t combinedReplyDelayMs() const override { return 0; }
 
-  // The open port, or null; the stream capture reads it directly.
+  // The device `settings` name, for messages.
+  std::string deviceName(const LinkSettings& settings) const;
+  // The open port, or null: for tests that drive the port beneath.
   platform::SerialPort* port() { return port_.get(); }
 
  private:
   bool configure(platform::SerialPort& port, const LinkSettings& settings);
+  bool queryStatus(platform::CommStatus& status);
+  bool failed(const platform::OsError& error);
 
   platform::SerialPorts& ports_;
   platform::Clock& clock_;

@@ -5,6 +5,7 @@
 
 #include "link/bounded_text.h"
 #include "link/reply_collector.h"
+#include "platform/deadline.h"
 
 namespace scalecheck {
 namespace {
@@ -19,34 +20,66 @@ constexpr std::uint32_t kConnectPollMs = 32;
 constexpr std::uint32_t kFirstByteLimitMs = 300;
 constexpr std::uint32_t kByteGapMs = 80;
 constexpr std::int32_t kSendBufferSize = 22;
+// Before listening for unsolicited data the peer is given 128 ms, then the
+// socket is watched for up to 152 ms more.
+constexpr std::uint32_t kStreamSettleMs = 128;
+constexpr std::uint32_t kStreamWatchMs = 152;
+// Time the scale is given to answer the combined request before its reply
+// is read.
+constexpr std::uint32_t kCombinedReplyDelayMs = 168;
 
 }  // namespace
 
 TcpTransport::TcpTransport(platform::Sockets& sockets, platform::Clock& clock)
     : sockets_(sockets), clock_(clock) {}
 
-bool TcpTransport::open(const LinkSettings& settings) {
+std::string TcpTransport::peerName(const LinkSettings& settings) {
+  return std::string(settings.host) + ":" + std::to_string(settings.tcpPort);
+}
+
+bool TcpTransport::open(const LinkSettings& settings, LinkError& lastError) {
   if (socket_) {
-    // The held connection is reused untested while the address stays.
-    if (std::strcmp(settings.host, lastHost_) == 0 && settings.tcpPort == lastPort_) return true;
+    // The held connection is reused untested while the address stays,
+    // unless the peer is known to have gone.
+    if (std::strcmp(settings.host, lastHost_) == 0 && settings.tcpPort == lastPort_ && !gone()) {
+      return true;
+    }
     close();
   }
-  if (settings.host[0] == '\0' || settings.tcpPort == 0) return false;
-  if (sockets_.startup(kWinsockVersion) != 0) return false;
-  if (connect(settings)) return true;
-  sockets_.cleanup();  // ends the startup of this failed open
-  return false;
+  bool connected = false;
+  if (settings.host[0] == '\0' || settings.tcpPort == 0) {
+    noteFailure(platform::OsError{platform::FailureKind::kNameNotFound, 0});
+  } else if (sockets_.startup(kWinsockVersion) != 0) {
+    noteFailure(platform::OsError{platform::FailureKind::kOther, 0});
+  } else if (!(connected = connect(settings))) {
+    sockets_.cleanup();  // ends the startup of this failed open
+  }
+  if (!connected) {
+    lastError = LinkError::kTcpConnect;
+    return false;
+  }
+  if (lastError == LinkError::kTcpConnect) lastError = LinkError::kNone;
+  noteOpened();
+  return true;
 }
 
 bool TcpTransport::connect(const LinkSettings& settings) {
   char portText[16];  // any 32-bit value fits
   std::snprintf(portText, sizeof portText, "%d", static_cast<int>(settings.tcpPort));
   platform::SocketAddress address;
-  if (!sockets_.resolveTcp4(settings.host, portText, address)) return false;
+  platform::OsError error;
+  if (!sockets_.resolveTcp4(settings.host, portText, address, error)) {
+    noteFailure(error);
+    return false;
+  }
   std::unique_ptr<platform::Socket> socket =
-      sockets_.open(address.family, address.type, address.protocol);
-  if (!socket) return false;
+      sockets_.open(address.family, address.type, address.protocol, error);
+  if (!socket) {
+    noteFailure(error);
+    return false;
+  }
   if (socket->setNonBlocking() != 0) {
+    noteFailure(socket->lastError());
     socket->close();
     return false;
   }
@@ -62,30 +95,52 @@ bool TcpTransport::connect(const LinkSettings& settings) {
 }
 
 bool TcpTransport::waitConnected(platform::Socket& socket) {
-  const std::uint32_t start = clock_.tickCount();
+  const platform::Deadline window(clock_, kConnectWindowMs);
+  platform::StepSchedule polls(clock_, kConnectPollMs);
   for (;;) {
-    clock_.sleep(kConnectPollMs);
-    if (platform::ticksSince(start, clock_.tickCount()) >= kConnectWindowMs) return false;
+    polls.sleepToNextStep();
+    if (window.passed()) break;
     platform::Readiness ready;
     // Only writability means connected; a refusal shows in the exception
     // set and is left to the window, as Windows Sockets reports it.
     if (socket.pollAll(ready) != platform::kSocketError && ready.writable) return true;
   }
+  // A refusal seen on the way says more than the window passing.
+  const platform::OsError& seen = socket.lastError();
+  noteFailure(seen.kind == platform::FailureKind::kRefused
+                  ? seen
+                  : platform::OsError{platform::FailureKind::kTimedOut, 0});
+  return false;
+}
+
+void TcpTransport::dropConnection() {
+  socket_->close();
+  socket_.reset();
+  sockets_.cleanup();
 }
 
 bool TcpTransport::writeBytes(const std::uint8_t* bytes, std::int32_t length) {
   if (!socket_ || length < 1 || length > kSendBufferSize) return false;
+  if (gone()) {
+    // A peer known to have closed cannot take it: dropped as after a
+    // failed send.
+    dropConnection();
+    return false;
+  }
   std::uint8_t request[kSendBufferSize];
   std::memcpy(request, bytes, static_cast<std::size_t>(length));
-  if (socket_->send(request, length) != platform::kSocketError) return true;
-  socket_->close();
-  socket_.reset();
-  sockets_.cleanup();
+  const int sent = socket_->send(request, length);
+  if (sent != platform::kSocketError) {
+    noteSent(request, static_cast<std::size_t>(sent));
+    return true;
+  }
+  noteFailure(socket_->lastError());
+  dropConnection();
   return false;
 }
 
 bool TcpTransport::readReply(std::uint8_t* buffer, std::int32_t& count) {
-  if (!socket_) return false;
+  if (!socket_ || gone()) return false;
   ReplyCollector reply(clock_, kFirstByteLimitMs, kByteGapMs);
   for (;;) {
     socket_->waitForInput(reply.waitBound());
@@ -95,17 +150,73 @@ bool TcpTransport::readReply(std::uint8_t* buffer, std::int32_t& count) {
     }
     // A peer that closed, or a failed receive, ends the reply.
     std::uint8_t byte = 0;
-    if (socket_->recv(&byte, 1) <= 0 || !reply.take(byte)) break;
+    if (receiveOne(byte) != ByteResult::kByte || !reply.take(byte)) break;
   }
   return reply.handBack(buffer, count);
+}
+
+bool TcpTransport::waitForStream() {
+  if (!socket_ || gone()) return false;
+  clock_.sleep(kStreamSettleMs);
+  const platform::Deadline watch(clock_, kStreamWatchMs);
+  socket_->waitForInput(kStreamWatchMs);
+  while (socket_->pollReadable() <= 0) {
+    if (watch.passed()) return true;
+    socket_->waitForInput(watch.remaining());
+  }
+  discardStaleData();
+  return true;
+}
+
+// Bytes a streaming peer sent while nobody listened are stale, as on the
+// serial line: more than one stretch's worth is read and dropped, so the
+// frame is cut from what arrives now. (Without this, a peer streaming
+// about a kilobyte a second between polls would be shown further behind
+// with every poll.)
+void TcpTransport::discardStaleData() {
+  int stale = socket_->bytesWaiting();
+  if (stale <= static_cast<int>(kStreamCaptureBytes)) return;
+  std::uint8_t scratch[256];
+  while (stale > 0) {
+    const int chunk =
+        stale < static_cast<int>(sizeof scratch) ? stale : static_cast<int>(sizeof scratch);
+    const int got = socket_->recv(scratch, chunk);
+    if (got <= 0) return;
+    noteReceived(scratch, static_cast<std::size_t>(got));
+    stale -= got;
+  }
+}
+
+ByteResult TcpTransport::takeByte(std::uint8_t& byte) {
+  if (!socket_ || gone()) return ByteResult::kFailed;
+  if (socket_->pollReadable() == 0) return ByteResult::kNone;
+  return receiveOne(byte);
+}
+
+ByteResult TcpTransport::receiveOne(std::uint8_t& byte) {
+  const int got = socket_->recv(&byte, 1);
+  if (got == 1) {
+    noteReceived(&byte, 1);
+    return ByteResult::kByte;
+  }
+  // recv gives 0 once the peer has closed: it is gone, not quiet.
+  if (got == 0) noteGone(platform::OsError{platform::FailureKind::kGone, 0});
+  if (got < 0) noteFailure(socket_->lastError());
+  return ByteResult::kEnd;
+}
+
+void TcpTransport::waitForInput(std::uint32_t boundMs) {
+  if (socket_) socket_->waitForInput(boundMs);
+}
+
+std::uint32_t TcpTransport::combinedReplyDelayMs() const {
+  return kCombinedReplyDelayMs;
 }
 
 void TcpTransport::close() {
   if (!socket_) return;
   socket_->shutdownBoth();
-  socket_->close();
-  socket_.reset();
-  sockets_.cleanup();
+  dropConnection();
 }
 
 }  // namespace scalecheck

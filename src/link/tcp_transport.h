@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "link/link_settings.h"
+#include "link/transport.h"
 #include "platform/clock.h"
 #include "platform/sockets.h"
 
@@ -12,26 +14,39 @@ namespace scalecheck {
 // The link's TCP connection to a scale that listens on an address and port:
 // a non-blocking connect watched for about two seconds, kept and reused while
 // the address and port stay the same.
-class TcpTransport {
+class TcpTransport final : public Transport {
  public:
   TcpTransport(platform::Sockets& sockets, platform::Clock& clock);
 
   // Connects to the host and port of `settings`, or keeps the connection
-  // held to that same host and port. Records no LinkError.
-  bool open(const LinkSettings& settings);
-  // Sends 1..22 bytes; a failed send drops the connection.
-  bool writeBytes(const std::uint8_t* bytes, std::int32_t length);
-  // As SerialTransport::readReply, with a 300 ms first-byte limit.
-  bool readReply(std::uint8_t* buffer, std::int32_t& count);
+  // held to that same host and port. Records LinkError 9 when no
+  // connection comes about, and clears a pending 9 once one does.
+  bool open(const LinkSettings& settings, LinkError& lastError) override;
   // Shuts the connection down in both directions and releases it.
-  void close();
+  void close() override;
+  bool isOpen() const override { return socket_ != nullptr; }
+  // Sends 1..22 bytes; a failed send drops the connection.
+  bool writeBytes(const std::uint8_t* bytes, std::int32_t length) override;
+  // As over RS-232, with a 300 ms first-byte limit.
+  bool readReply(std::uint8_t* buffer, std::int32_t& count) override;
+  // Gives the peer 128 ms, then watches for data for up to 152 ms more;
+  // never fails while connected. A backlog larger than one stretch is read
+  // and dropped.
+  bool waitForStream() override;
+  ByteResult takeByte(std::uint8_t& byte) override;
+  void waitForInput(std::uint32_t boundMs) override;
+  std::uint32_t combinedReplyDelayMs() const override;
 
-  // The connected socket, or null; the stream capture reads it directly.
-  platform::Socket* socket() { return socket_.get(); }
+  // "host:port" of `settings`, for messages.
+  static std::string peerName(const LinkSettings& settings);
 
  private:
   bool connect(const LinkSettings& settings);
   bool waitConnected(platform::Socket& socket);
+  void dropConnection();
+  void discardStaleData();
+  // One recv of one byte from a socket reported readable.
+  ByteResult receiveOne(std::uint8_t& byte);
 
   platform::Sockets& sockets_;
   platform::Clock& clock_;

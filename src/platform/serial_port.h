@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+
+#include "platform/os_error.h"
 
 namespace scalecheck::platform {
 
@@ -87,15 +90,23 @@ class SerialPort {
   virtual bool purge(std::uint32_t flags) = 0;
   // SetCommMask: the events a later waitEvent waits for.
   virtual bool setEventMask(std::uint32_t mask) = 0;
-  // WriteFile: blocks until the driver has taken the bytes (no write time-outs).
-  virtual bool write(const std::uint8_t* bytes, std::uint32_t length, std::uint32_t& written) = 0;
-  // WaitCommEvent: blocks until an event of the current mask occurs; `events`
-  // names what happened and may be empty.
-  virtual bool waitEvent(std::uint32_t& events) = 0;
+  // WriteFile: returns once the driver has taken the bytes. Windows blocks
+  // until it has (no write time-outs); elsewhere a driver whose queue stays
+  // full is waited for at most `maxMilliseconds`, and the write then fails
+  // with `written` short.
+  virtual bool write(const std::uint8_t* bytes, std::uint32_t length, std::uint32_t& written,
+                     std::uint32_t maxMilliseconds) = 0;
+  // WaitCommEvent: returns when an event of the current mask occurs;
+  // `events` names what happened and may be empty. Windows blocks until
+  // then; elsewhere the wait returns with no event after `maxMilliseconds`.
+  virtual bool waitEvent(std::uint32_t& events, std::uint32_t maxMilliseconds) = 0;
   // ClearCommError: reports and resets line errors, and how many bytes wait.
   virtual bool clearError(std::uint32_t& errors, CommStatus& status) = 0;
   // ReadFile into `buffer`; `got` may be less than `length` when the port's
-  // time-outs allow it.
+  // time-outs allow it. Callers ask only for bytes the driver reported
+  // waiting; where another program may take them first (POSIX has no
+  // exclusive share mode for root), a read without time-outs returns at
+  // once with the bytes still there, possibly none, instead of waiting.
   virtual bool read(std::uint8_t* buffer, std::uint32_t length, std::uint32_t& got) = 0;
   // Gives up the processor while polling for input. On Windows this is
   // Sleep(0) and ignores the bound; elsewhere it waits for input to arrive,
@@ -103,6 +114,10 @@ class SerialPort {
   virtual void waitForInput(std::uint32_t maxMilliseconds) = 0;
   // CloseHandle. After a successful close the object holds no port.
   virtual bool close() = 0;
+  // Why the last call that failed failed. kGone when the device went away
+  // (an adapter pulled out, a pseudo-terminal's other end closed) rather
+  // than merely staying quiet: the port must then be opened anew.
+  virtual const OsError& lastError() const = 0;
 };
 
 class SerialPorts {
@@ -110,9 +125,13 @@ class SerialPorts {
   virtual ~SerialPorts() = default;
   // CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0,
   // NULL): exclusive, non-overlapped. Null where Win32 gives
-  // INVALID_HANDLE_VALUE. Names are the Windows ones ("com1",
-  // "\\.\com10"); other systems map them to their own devices.
-  virtual std::unique_ptr<SerialPort> open(const char* name) = 0;
+  // INVALID_HANDLE_VALUE, with the reason in `error`. Names are the Windows
+  // ones ("com1", "\\.\com10"); other systems map them to their own
+  // devices and also take a device path ("/dev/ttyUSB0").
+  virtual std::unique_ptr<SerialPort> open(const char* name, OsError& error) = 0;
+  // The device a name opens, for messages: the name itself on Windows, the
+  // mapped path elsewhere.
+  virtual std::string deviceFor(const char* name) = 0;
 };
 
 }  // namespace scalecheck::platform

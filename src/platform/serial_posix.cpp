@@ -110,10 +110,15 @@ struct ReadPlan {
   std::uint64_t gapMs = 0;     // bound between two bytes once one came; 0 none
 };
 
+// Windows waits without bound when no total time-out applies (all zero:
+// until every byte has come); here such a read returns at once with what is
+// waiting. Callers ask only for bytes reported waiting, and on POSIX another
+// reader of the same device may have taken them in between: waiting for
+// them could then never end.
 ReadPlan planRead(const CommTimeouts& timeouts, std::uint32_t length) {
   ReadPlan plan;
-  if (timeouts.readInterval == kMaxDword && timeouts.readTotalMultiplier == 0 &&
-      timeouts.readTotalConstant == 0) {
+  const bool noTotalBound = timeouts.readTotalMultiplier == 0 && timeouts.readTotalConstant == 0;
+  if (noTotalBound) {
     plan.immediate = true;
     return plan;
   }
@@ -146,7 +151,7 @@ class PosixSerialPort final : public SerialPort {
     termios settings{};
     // tcgetattr: 0, or -1 with errno (ENOTTY for no terminal, EIO after a
     // hang-up).
-    if (tcgetattr(fd_, &settings) != 0) return false;
+    if (tcgetattr(fd_, &settings) != 0) return failWithErrno(FailureKind::kNotSerial);
     // Members termios cannot hold read back as they were last set.
     const std::uint32_t length = state.length;
     state = remembered_;
@@ -158,13 +163,17 @@ class PosixSerialPort final : public SerialPort {
 
   bool setState(const CommState& state) override {
     termios settings{};
-    if (tcgetattr(fd_, &settings) != 0) return false;
-    if (!commStateToTermios(state, settings)) return false;
+    if (tcgetattr(fd_, &settings) != 0) return failWithErrno(FailureKind::kNotSerial);
+    if (!commStateToTermios(state, settings)) {
+      return fail(OsError{FailureKind::kSettingsRefused, EINVAL});
+    }
     // tcsetattr: 0 when any of the changes took, or -1 with errno (glibc:
     // EINVAL when none did; see keptOwnFraming). What took is not read
     // back otherwise: a partial change could not be undone any better.
-    if (tcsetattr(fd_, TCSANOW, &settings) != 0 && !keptOwnFraming(fd_, settings)) return false;
-    if (!applyModemLines(state.flags)) return false;
+    if (tcsetattr(fd_, TCSANOW, &settings) != 0 && !keptOwnFraming(fd_, settings)) {
+      return failWithErrno(FailureKind::kSettingsRefused);
+    }
+    if (!applyModemLines(state.flags)) return failWithErrno(FailureKind::kSettingsRefused);
     remembered_ = state;
     return true;
   }
@@ -186,7 +195,7 @@ class PosixSerialPort final : public SerialPort {
     if (!input && !output) return true;
     const int queues = input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH;
     // tcflush: 0, or -1 with errno (EIO after a hang-up).
-    return tcflush(fd_, queues) == 0;
+    return tcflush(fd_, queues) == 0 || failWithErrno(FailureKind::kOther);
   }
 
   bool setEventMask(std::uint32_t mask) override {
@@ -194,8 +203,10 @@ class PosixSerialPort final : public SerialPort {
     return true;
   }
 
-  bool write(const std::uint8_t* bytes, std::uint32_t length, std::uint32_t& written) override {
+  bool write(const std::uint8_t* bytes, std::uint32_t length, std::uint32_t& written,
+             std::uint32_t maxMilliseconds) override {
     written = 0;
+    const std::uint64_t start = monotonicMilliseconds();
     while (written < length) {
       // write: the bytes the driver took (maybe fewer than asked), or -1
       // with errno: EAGAIN when its queue is full (the descriptor never
@@ -203,37 +214,39 @@ class PosixSerialPort final : public SerialPort {
       const ssize_t taken = ::write(fd_, bytes + written, length - written);
       if (taken > 0) {
         written += static_cast<std::uint32_t>(taken);
-      } else if (taken < 0 && errno == EINTR) {
         continue;
-      } else if (taken < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        // WriteFile without time-outs blocks until the driver has room.
-        const int ready = pollOne(fd_, POLLOUT, -1);
-        if (ready < 0 && errno != EINTR) return false;
-        if (ready > 0 && (ready & POLLOUT) == 0) return false;
-      } else {
-        return false;
       }
+      if (taken == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) {
+        return failWithErrno(FailureKind::kOther);
+      }
+      // A queue that stays full (a reader that never reads) is waited for
+      // only within the caller's bound; a signal ends no more than one
+      // round of the wait.
+      const std::uint64_t spent = monotonicMilliseconds() - start;
+      if (spent >= maxMilliseconds) return fail(OsError{FailureKind::kOther, ETIMEDOUT});
+      const int ready = pollOne(fd_, POLLOUT, pollTimeout(maxMilliseconds - spent));
+      if (ready > 0 && (ready & POLLOUT) == 0) return failHungUp(ready);
     }
     return true;
   }
 
-  bool waitEvent(std::uint32_t& events) override {
+  bool waitEvent(std::uint32_t& events, std::uint32_t maxMilliseconds) override {
     events = 0;
     if ((eventMask_ & kEventTxEmpty) != 0) {
-      if (!drainOutput()) return false;
+      bool empty = false;
+      if (!waitUntilSent(maxMilliseconds, empty)) return false;
+      if (!empty) return true;  // the bound passed first: no event, as a spurious wake
       events = kEventTxEmpty;
       if ((eventMask_ & kEventRxChar) != 0 && bytesWaiting() > 0) events |= kEventRxChar;
       return true;
     }
     if ((eventMask_ & kEventRxChar) != 0) {
-      // A signal ends this otherwise endless wait: it is how the operator
-      // stops the program.
-      const int ready = pollOne(fd_, POLLIN, -1);
-      if (ready <= 0 || (ready & kHangUp) != 0) return false;
-      events = kEventRxChar;
-      return true;
+      const int ready = pollOne(fd_, POLLIN, pollTimeout(maxMilliseconds));
+      if (ready < 0) return errno == EINTR || failWithErrno(FailureKind::kOther);
+      if ((ready & POLLIN) != 0) events = kEventRxChar;
+      return (ready & kHangUp) == 0 || failHungUp(ready);
     }
-    return false;  // no event of an empty mask can ever come
+    return fail(OsError{FailureKind::kOther, EINVAL});  // no event of an empty mask can come
   }
 
   bool clearError(std::uint32_t& errors, CommStatus& status) override {
@@ -244,7 +257,7 @@ class PosixSerialPort final : public SerialPort {
     errors = 0;
     status = CommStatus{};
     const int waiting = bytesWaiting();
-    if (waiting < 0) return false;
+    if (waiting < 0) return failWithErrno(FailureKind::kOther);
     int unsent = 0;
     // ioctl TIOCOUTQ: 0 with the bytes not yet sent, or -1 with errno where
     // the driver cannot tell; nothing better than 0 is known then.
@@ -254,10 +267,9 @@ class PosixSerialPort final : public SerialPort {
     return true;
   }
 
-  // Ends as ReadFile does under the stored time-outs. A hang-up (read gives
-  // 0, or EIO) fails the read, as ReadFile fails on a removed device; `got`
-  // still tells how many bytes were stored before it. A signal also ends a
-  // wait here with failure, since with no time-outs it might never end.
+  // Ends as ReadFile does under the stored time-outs (see planRead). A
+  // hang-up (read gives 0, or EIO) fails the read, as ReadFile fails on a
+  // removed device; `got` still tells how many bytes were stored before it.
   bool read(std::uint8_t* buffer, std::uint32_t length, std::uint32_t& got) override {
     got = 0;
     if (length == 0) return true;
@@ -275,12 +287,17 @@ class PosixSerialPort final : public SerialPort {
         if (got == length || plan.firstByteEnds) return true;
         continue;
       }
-      if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) return false;
+      // End of file: the other end of a pseudo-terminal has gone.
+      if (count == 0) return fail(OsError{FailureKind::kGone, 0});
+      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        return failWithErrno(FailureKind::kOther);
+      }
       if (plan.immediate) return true;
       const std::int64_t wait = remainingWait(plan, start, lastByte, got);
       if (wait == 0) return true;  // time-outs expired: success with fewer bytes
       const int ready = pollOne(fd_, POLLIN, static_cast<int>(wait));
-      if (ready < 0 || ((ready & kHangUp) != 0 && (ready & POLLIN) == 0)) return false;
+      if (ready < 0 && errno != EINTR) return failWithErrno(FailureKind::kOther);
+      if (ready > 0 && (ready & kHangUp) != 0 && (ready & POLLIN) == 0) return failHungUp(ready);
     }
   }
 
@@ -301,10 +318,30 @@ class PosixSerialPort final : public SerialPort {
     fd_ = -1;
     // close: 0, or -1 with errno. Linux frees the descriptor even when it
     // reports an error, so it is never closed twice.
-    return ::close(fd) == 0;
+    return ::close(fd) == 0 || failWithErrno(FailureKind::kOther);
   }
 
+  const OsError& lastError() const override { return lastError_; }
+
  private:
+  bool fail(const OsError& error) {
+    lastError_ = error;
+    return false;
+  }
+
+  // errno of the call that just failed; codes that mean the device has gone
+  // count as such whatever the call, others as `otherwise`.
+  bool failWithErrno(FailureKind otherwise) {
+    const int code = errno;
+    const FailureKind kind = classifyInUseError(code);
+    return fail(OsError{kind == FailureKind::kGone ? kind : otherwise, code});
+  }
+
+  // poll reported a hang-up (POLLHUP, POLLERR) or a descriptor no longer
+  // valid (POLLNVAL): the device has gone.
+  bool failHungUp(int revents) {
+    return fail(OsError{FailureKind::kGone, (revents & POLLNVAL) != 0 ? EBADF : EIO});
+  }
   // Bytes in the receive queue, or -1. ioctl FIONREAD: 0 with the count, or
   // -1 with errno (EIO after a hang-up).
   int bytesWaiting() {
@@ -313,14 +350,33 @@ class PosixSerialPort final : public SerialPort {
     return waiting;
   }
 
-  // tcdrain: 0 once every written byte has left the transmitter, or -1
-  // with errno (EIO after a hang-up, EINTR for a signal). Returns at once on
-  // a pseudo-terminal.
-  bool drainOutput() {
-    while (tcdrain(fd_) != 0) {
-      if (errno != EINTR) return false;
+  // Waits, at most `maxMilliseconds`, until every written byte has left
+  // the transmitter; `empty` tells whether it did. The driver's queue is
+  // watched first (TIOCOUTQ), since tcdrain has no bound of its own; once
+  // it is empty only the UART's few bytes remain, and tcdrain waits for
+  // those (at 9600 baud a 16-byte FIFO empties in about 17 ms). A signal
+  // ends tcdrain early with EINTR: the caller's own bound then decides.
+  bool waitUntilSent(std::uint32_t maxMilliseconds, bool& empty) {
+    empty = false;
+    const std::uint64_t start = monotonicMilliseconds();
+    for (;;) {
+      int unsent = 0;
+      // ioctl TIOCOUTQ: 0 with the bytes not yet sent, or -1 with errno
+      // where the driver cannot tell (then tcdrain alone decides).
+      if (ioctl(fd_, TIOCOUTQ, &unsent) != 0 || unsent <= 0) break;
+      if (monotonicMilliseconds() - start >= maxMilliseconds) return true;
+      // A byte leaves a 9600 baud line in about 1 ms: look again then.
+      // poll on no descriptor: a sleep of that long.
+      ::poll(nullptr, 0, 1);
     }
-    return true;
+    // tcdrain: 0 once every written byte has left the transmitter, or -1
+    // with errno (EIO after a hang-up, EINTR for a signal). Returns at once
+    // on a pseudo-terminal.
+    if (tcdrain(fd_) == 0) {
+      empty = true;
+      return true;
+    }
+    return errno == EINTR || failWithErrno(FailureKind::kOther);
   }
 
   // Milliseconds a read may still wait under `plan`: -1 for no bound, 0 when
@@ -375,34 +431,79 @@ class PosixSerialPort final : public SerialPort {
   CommState remembered_{};
   CommTimeouts timeouts_{};
   std::uint32_t eventMask_ = 0;
+  OsError lastError_;
 };
+
+// Why an open(2) of a device failed, in the program's terms.
+FailureKind openFailureKind(int code) {
+  switch (code) {
+    case ENOENT:  // no such file, or a link to one that is gone
+    case ENOTDIR:
+    case ELOOP:
+    case ENXIO:  // no device behind the special file
+    case ENODEV:
+    case EIO:  // a ttyS with no UART behind it
+      return FailureKind::kNoDevice;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return FailureKind::kNoPermission;
+    case EBUSY:  // held exclusively (TIOCEXCL) by another program
+      return FailureKind::kBusy;
+    default:
+      return FailureKind::kOther;
+  }
+}
 
 // flock: 0, or -1 with errno (EWOULDBLOCK while another open holds it).
 // Root passes TIOCEXCL, so the lock is what refuses a second open by root.
 // ioctl TIOCEXCL: 0, or -1 with errno (ENOTTY: no terminal); it refuses
 // opens by programs that do not lock. Together they stand for share mode 0.
-bool claimExclusively(int fd) {
-  return flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCEXCL) == 0;
+bool claimExclusively(int fd, OsError& error) {
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    error = OsError{errno == EWOULDBLOCK ? FailureKind::kBusy : FailureKind::kOther, errno};
+    return false;
+  }
+  if (ioctl(fd, TIOCEXCL) != 0) {
+    error = OsError{errno == ENOTTY ? FailureKind::kNotSerial : FailureKind::kOther, errno};
+    return false;
+  }
+  return true;
 }
 
 class PosixSerialPorts final : public SerialPorts {
  public:
-  std::unique_ptr<SerialPort> open(const char* name) override {
-    const int comNumber = name != nullptr ? comNumberOf(name) : 0;
-    if (comNumber == 0) return nullptr;
-    const std::string path = devicePathOf(comNumber);
+  std::unique_ptr<SerialPort> open(const char* name, OsError& error) override {
+    error = OsError{};
+    const std::string path = deviceFor(name);
+    if (path.empty()) {
+      error = OsError{FailureKind::kNoDevice, ENOENT};
+      return nullptr;
+    }
     // open: a descriptor, or -1 with errno. Non-blocking, so that a port
     // whose carrier is missing cannot hang the open (CLOCAL is set only
     // later); no controlling terminal; not inherited by child programs.
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    if (!claimExclusively(fd)) {
+    if (fd < 0) {
+      error = OsError{openFailureKind(errno), errno};
+      return nullptr;
+    }
+    if (!claimExclusively(fd, error)) {
       // close: 0, or -1 with errno; nothing more can be done about a
       // descriptor that was never used.
       static_cast<void>(::close(fd));
       return nullptr;
     }
     return std::make_unique<PosixSerialPort>(fd);
+  }
+
+  // A device path is taken as it is; a Windows port name is mapped (see
+  // devicePathOf); anything else names no device.
+  std::string deviceFor(const char* name) override {
+    if (name == nullptr) return "";
+    if (name[0] == '/') return name;
+    const int comNumber = comNumberOf(name);
+    return comNumber == 0 ? "" : devicePathOf(comNumber);
   }
 };
 

@@ -57,19 +57,19 @@ class WinSerialPort final : public SerialPort {
 
   bool getState(CommState& state) override {
     DCB dcb = commStateToDcb(state);  // carries DCBlength in
-    if (GetCommState(handle_, &dcb) == 0) return false;
+    if (GetCommState(handle_, &dcb) == 0) return failed(FailureKind::kNotSerial);
     state = dcbToCommState(dcb);
     return true;
   }
 
   bool setState(const CommState& state) override {
     DCB dcb = commStateToDcb(state);
-    return SetCommState(handle_, &dcb) != 0;
+    return SetCommState(handle_, &dcb) != 0 || failed(FailureKind::kSettingsRefused);
   }
 
   bool getTimeouts(CommTimeouts& timeouts) override {
     COMMTIMEOUTS native{};
-    if (GetCommTimeouts(handle_, &native) == 0) return false;
+    if (GetCommTimeouts(handle_, &native) == 0) return failed(FailureKind::kNotSerial);
     timeouts = CommTimeouts{native.ReadIntervalTimeout, native.ReadTotalTimeoutMultiplier,
                             native.ReadTotalTimeoutConstant, native.WriteTotalTimeoutMultiplier,
                             native.WriteTotalTimeoutConstant};
@@ -80,34 +80,45 @@ class WinSerialPort final : public SerialPort {
     COMMTIMEOUTS native{timeouts.readInterval, timeouts.readTotalMultiplier,
                         timeouts.readTotalConstant, timeouts.writeTotalMultiplier,
                         timeouts.writeTotalConstant};
-    return SetCommTimeouts(handle_, &native) != 0;
+    return SetCommTimeouts(handle_, &native) != 0 || failed(FailureKind::kSettingsRefused);
   }
 
-  bool purge(std::uint32_t flags) override { return PurgeComm(handle_, flags) != 0; }
+  bool purge(std::uint32_t flags) override {
+    return PurgeComm(handle_, flags) != 0 || failed(FailureKind::kOther);
+  }
 
-  bool setEventMask(std::uint32_t mask) override { return SetCommMask(handle_, mask) != 0; }
+  bool setEventMask(std::uint32_t mask) override {
+    return SetCommMask(handle_, mask) != 0 || failed(FailureKind::kOther);
+  }
 
-  bool write(const std::uint8_t* bytes, std::uint32_t length, std::uint32_t& written) override {
+  // The bound is not Windows': WriteFile without write time-outs returns
+  // once the driver has taken the bytes, which with no flow control it does
+  // at once. A second Ctrl+C ends the process should it ever hang.
+  bool write(const std::uint8_t* bytes, std::uint32_t length, std::uint32_t& written,
+             std::uint32_t /*maxMilliseconds*/) override {
     DWORD count = 0;
     // No OVERLAPPED: returns once the driver has taken the bytes.
     const BOOL ok = WriteFile(handle_, bytes, length, &count, nullptr);
     written = count;
-    return ok != 0;
+    return ok != 0 || failed(FailureKind::kOther);
   }
 
-  bool waitEvent(std::uint32_t& events) override {
+  // As write: the wait ends with the transmitter-empty event, which a line
+  // without flow control gives within milliseconds, or with a removed
+  // device's error.
+  bool waitEvent(std::uint32_t& events, std::uint32_t /*maxMilliseconds*/) override {
     DWORD happened = 0;
     // No OVERLAPPED: blocks until an event of the mask, or a SetCommMask
     // from elsewhere, ends the wait (then with an empty event word).
     const BOOL ok = WaitCommEvent(handle_, &happened, nullptr);
     events = happened;
-    return ok != 0;
+    return ok != 0 || failed(FailureKind::kOther);
   }
 
   bool clearError(std::uint32_t& errors, CommStatus& status) override {
     DWORD lineErrors = 0;
     COMSTAT queues{};
-    if (ClearCommError(handle_, &lineErrors, &queues) == 0) return false;
+    if (ClearCommError(handle_, &lineErrors, &queues) == 0) return failed(FailureKind::kOther);
     errors = lineErrors;
     status.inQueue = queues.cbInQue;
     status.outQueue = queues.cbOutQue;
@@ -118,36 +129,75 @@ class WinSerialPort final : public SerialPort {
     DWORD count = 0;
     const BOOL ok = ReadFile(handle_, buffer, length, &count, nullptr);
     got = count;
-    return ok != 0;
+    return ok != 0 || failed(FailureKind::kOther);
   }
 
-  // The link polls ClearCommError between yields; a wait on the device
-  // itself would need overlapped I/O, which this port does not use.
-  void waitForInput(std::uint32_t /*maxMilliseconds*/) override { Sleep(0); }
+  // The link polls ClearCommError between these pauses; a wait on the
+  // device itself would need overlapped I/O, which this port does not use.
+  // Sleep(1) rather than a yield: Sleep(0) returns at once on an idle
+  // machine, so polling with it keeps a core busy. With the 1 ms timer
+  // period the program sets, a byte is seen at most about 1 ms later.
+  void waitForInput(std::uint32_t /*maxMilliseconds*/) override { Sleep(1); }
 
   bool close() override {
     // INVALID_HANDLE_VALUE is also the current-process pseudo-handle, which
     // CloseHandle would "close" with success: never pass it on.
     if (handle_ == INVALID_HANDLE_VALUE) return true;
-    if (CloseHandle(handle_) == 0) return false;
+    if (CloseHandle(handle_) == 0) return failed(FailureKind::kOther);
     handle_ = INVALID_HANDLE_VALUE;
     return true;
   }
 
+  const OsError& lastError() const override { return lastError_; }
+
  private:
+  // GetLastError of the call that just failed; the codes a removed device
+  // gives count as gone whatever the call, others as `otherwise`.
+  bool failed(FailureKind otherwise) {
+    const auto code = static_cast<int>(GetLastError());
+    const FailureKind kind = classifyInUseError(code);
+    lastError_ = OsError{kind == FailureKind::kGone ? kind : otherwise, code};
+    return false;
+  }
+
   HANDLE handle_;
+  OsError lastError_;
 };
+
+// Why CreateFileA refused a port.
+FailureKind openFailureKind(DWORD code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return FailureKind::kNoDevice;
+    // Share mode 0: a port another program holds open is refused with
+    // ERROR_ACCESS_DENIED, which for a COM port means exactly that.
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+      return FailureKind::kBusy;
+    default:
+      return FailureKind::kOther;
+  }
+}
 
 class WinSerialPorts : public SerialPorts {
  public:
-  std::unique_ptr<SerialPort> open(const char* name) override {
+  std::unique_ptr<SerialPort> open(const char* name, OsError& error) override {
+    error = OsError{};
     // CreateFileA: a handle, or INVALID_HANDLE_VALUE (never null) on failure.
     // Share mode 0 keeps the port to ourselves; flags 0 means no overlapped I/O.
     HANDLE handle =
         CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    if (handle == INVALID_HANDLE_VALUE) {
+      const DWORD code = GetLastError();
+      error = OsError{openFailureKind(code), static_cast<int>(code)};
+      return nullptr;
+    }
     return std::make_unique<WinSerialPort>(handle);
   }
+
+  std::string deviceFor(const char* name) override { return name != nullptr ? name : ""; }
 };
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/os_error.h"
+
 namespace scalecheck::platform {
 
 // The first entry of a resolved address list: what socket() and connect()
@@ -55,6 +57,10 @@ class Socket {
   virtual void shutdownBoth() = 0;
   // closesocket(); the object holds no socket afterwards.
   virtual void close() = 0;
+  // Why the last call that failed failed: kGone for a peer that reset or
+  // closed the connection, kRefused once a connect was seen refused
+  // (pollAll reports it in the exception set).
+  virtual const OsError& lastError() const = 0;
 };
 
 class Sockets {
@@ -67,9 +73,12 @@ class Sockets {
   virtual void cleanup() = 0;
   // getaddrinfo(host, port) with hints AF_INET, SOCK_STREAM, IPPROTO_TCP and
   // no flags; keeps the first entry and releases the list (freeaddrinfo).
-  virtual bool resolveTcp4(const char* host, const char* port, SocketAddress& first) = 0;
-  // socket(family, type, protocol); null for INVALID_SOCKET.
-  virtual std::unique_ptr<Socket> open(int family, int type, int protocol) = 0;
+  // On failure `error` holds the resolver's code (kNameNotFound).
+  virtual bool resolveTcp4(const char* host, const char* port, SocketAddress& first,
+                           OsError& error) = 0;
+  // socket(family, type, protocol); null for INVALID_SOCKET, with the
+  // reason in `error`.
+  virtual std::unique_ptr<Socket> open(int family, int type, int protocol, OsError& error) = 0;
 };
 
 }  // namespace scalecheck::platform

@@ -65,6 +65,7 @@ class PosixSocket final : public Socket {
       ready.exceptional = (events & POLLPRI) != 0;  // urgent data, as select shows it
     } else {
       ready.exceptional = (events & (POLLERR | POLLHUP)) != 0;
+      if (ready.exceptional) noteConnectFailure();
     }
     return static_cast<int>(ready.readable) + static_cast<int>(ready.writable) +
            static_cast<int>(ready.exceptional);
@@ -101,7 +102,7 @@ class PosixSocket final : public Socket {
       // SIGPIPE, which would end the program.
       const ssize_t sent = ::send(fd_, bytes, static_cast<std::size_t>(length), MSG_NOSIGNAL);
       if (sent >= 0) return static_cast<int>(sent);
-      if (errno != EINTR) return kSocketError;
+      if (errno != EINTR) return failWithErrno();
     }
   }
 
@@ -112,7 +113,8 @@ class PosixSocket final : public Socket {
       // (EAGAIN when nothing is waiting, as WSAEWOULDBLOCK).
       const ssize_t got = ::recv(fd_, buffer, static_cast<std::size_t>(length), 0);
       if (got >= 0) return static_cast<int>(got);
-      if (errno != EINTR) return kSocketError;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) return kSocketError;  // nothing waiting yet
+      if (errno != EINTR) return failWithErrno();
     }
   }
 
@@ -129,7 +131,23 @@ class PosixSocket final : public Socket {
     fd_ = -1;
   }
 
+  const OsError& lastError() const override { return lastError_; }
+
  private:
+  int failWithErrno() {
+    lastError_ = OsError{classifyInUseError(errno), errno};
+    return kSocketError;
+  }
+
+  // The reason a connect failed, read once: getsockopt SO_ERROR gives it
+  // and clears it (0, or -1 with errno).
+  void noteConnectFailure() {
+    int code = 0;
+    socklen_t size = sizeof code;
+    if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &code, &size) != 0 || code == 0) return;
+    lastError_ = OsError{code == ECONNREFUSED ? FailureKind::kRefused : FailureKind::kOther, code};
+  }
+
   // Once connected, a socket stays so for these answers: after a reset the
   // peer is gone (getpeername fails) but select still shows it readable.
   bool isConnected() {
@@ -144,6 +162,7 @@ class PosixSocket final : public Socket {
 
   int fd_;
   bool connected_ = false;
+  OsError lastError_;
 };
 
 // Name resolution and descriptors need no start-up on POSIX; the count only
@@ -159,14 +178,19 @@ class PosixSockets final : public Sockets {
     if (started_ > 0) --started_;
   }
 
-  bool resolveTcp4(const char* host, const char* port, SocketAddress& first) override {
+  bool resolveTcp4(const char* host, const char* port, SocketAddress& first,
+                   OsError& error) override {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     addrinfo* list = nullptr;
     // getaddrinfo: 0 with a list to release, or an EAI_ code and no list.
-    if (getaddrinfo(host, port, &hints, &list) != 0 || list == nullptr) return false;
+    const int result = getaddrinfo(host, port, &hints, &list);
+    if (result != 0 || list == nullptr) {
+      error = OsError{FailureKind::kNameNotFound, result, ErrorDomain::kResolver};
+      return false;
+    }
     const bool fits = list->ai_addrlen <= sizeof first.bytes;
     if (fits) {
       first.family = list->ai_family;
@@ -176,14 +200,18 @@ class PosixSockets final : public Sockets {
       std::memcpy(first.bytes, list->ai_addr, list->ai_addrlen);
     }
     freeaddrinfo(list);
+    if (!fits) error = OsError{FailureKind::kOther, EAFNOSUPPORT};
     return fits;
   }
 
-  std::unique_ptr<Socket> open(int family, int type, int protocol) override {
+  std::unique_ptr<Socket> open(int family, int type, int protocol, OsError& error) override {
     // socket: a descriptor, or -1 with errno. Not inherited by child
     // programs.
     const int fd = ::socket(family, type | SOCK_CLOEXEC, protocol);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+      error = OsError{FailureKind::kOther, errno};
+      return nullptr;
+    }
     return std::make_unique<PosixSocket>(fd);
   }
 

@@ -49,6 +49,7 @@ class WinSocket final : public Socket {
     ready.readable = FD_ISSET(socket_, &readSet) != 0;
     ready.writable = FD_ISSET(socket_, &writeSet) != 0;
     ready.exceptional = FD_ISSET(socket_, &exceptSet) != 0;
+    if (ready.exceptional && !ready.writable) noteConnectFailure();
     return result;
   }
 
@@ -59,8 +60,9 @@ class WinSocket final : public Socket {
     return select(0, &readSet, nullptr, nullptr, &noWait);
   }
 
-  // The link polls between yields, as it does on the serial port.
-  void waitForInput(std::uint32_t /*maxMilliseconds*/) override { Sleep(0); }
+  // The link polls between these pauses, as it does on the serial port:
+  // Sleep(1), not a yield, which would keep a core busy.
+  void waitForInput(std::uint32_t /*maxMilliseconds*/) override { Sleep(1); }
 
   // ioctlsocket FIONREAD: 0 with the count, or SOCKET_ERROR.
   int bytesWaiting() override {
@@ -71,13 +73,16 @@ class WinSocket final : public Socket {
 
   // send: bytes sent, or SOCKET_ERROR.
   int send(const std::uint8_t* bytes, int length) override {
-    return ::send(socket_, reinterpret_cast<const char*>(bytes), length, 0);
+    const int sent = ::send(socket_, reinterpret_cast<const char*>(bytes), length, 0);
+    return sent != SOCKET_ERROR ? sent : failed();
   }
 
   // recv: bytes received, 0 when the peer has closed, or SOCKET_ERROR
   // (WSAEWOULDBLOCK when nothing waits on a non-blocking socket).
   int recv(std::uint8_t* buffer, int length) override {
-    return ::recv(socket_, reinterpret_cast<char*>(buffer), length, 0);
+    const int got = ::recv(socket_, reinterpret_cast<char*>(buffer), length, 0);
+    if (got != SOCKET_ERROR || WSAGetLastError() == WSAEWOULDBLOCK) return got;
+    return failed();
   }
 
   // shutdown: 0 or SOCKET_ERROR; a connection already gone is no concern here.
@@ -90,13 +95,35 @@ class WinSocket final : public Socket {
     socket_ = INVALID_SOCKET;
   }
 
+  const OsError& lastError() const override { return lastError_; }
+
  private:
+  // WSAGetLastError of the call that just failed.
+  int failed() {
+    const int code = WSAGetLastError();
+    lastError_ = OsError{classifyInUseError(code), code};
+    return SOCKET_ERROR;
+  }
+
+  // Why a connect failed: getsockopt SO_ERROR (0, or SOCKET_ERROR) gives it.
+  void noteConnectFailure() {
+    int code = 0;
+    int size = sizeof code;
+    if (getsockopt(socket_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&code), &size) != 0 ||
+        code == 0) {
+      return;
+    }
+    lastError_ =
+        OsError{code == WSAECONNREFUSED ? FailureKind::kRefused : FailureKind::kOther, code};
+  }
+
   void holdOnly(fd_set& set) const {
     FD_ZERO(&set);
     FD_SET(socket_, &set);
   }
 
   SOCKET socket_;
+  OsError lastError_;
 };
 
 class WinSockets : public Sockets {
@@ -111,25 +138,34 @@ class WinSockets : public Sockets {
   // WSACleanup: 0 or SOCKET_ERROR; nothing is left to do on failure.
   void cleanup() override { WSACleanup(); }
 
-  bool resolveTcp4(const char* host, const char* port, SocketAddress& first) override {
+  bool resolveTcp4(const char* host, const char* port, SocketAddress& first,
+                   OsError& error) override {
     addrinfo hints{};
     hints.ai_flags = 0;
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     addrinfo* list = nullptr;
-    // getaddrinfo: 0 on success with a list to free; a nonzero error code
-    // and no list on failure.
-    if (getaddrinfo(host, port, &hints, &list) != 0) return false;
+    // getaddrinfo: 0 on success with a list to free; a nonzero Windows
+    // Sockets error code (WSAHOST_NOT_FOUND, ...) and no list on failure.
+    const int result = getaddrinfo(host, port, &hints, &list);
+    if (result != 0) {
+      error = OsError{FailureKind::kNameNotFound, result};
+      return false;
+    }
     const bool copied = list != nullptr && copyAddress(*list, first);
     freeaddrinfo(list);  // returns nothing
+    if (!copied) error = OsError{FailureKind::kOther, WSAEAFNOSUPPORT};
     return copied;
   }
 
   // socket: a socket, or INVALID_SOCKET.
-  std::unique_ptr<Socket> open(int family, int type, int protocol) override {
+  std::unique_ptr<Socket> open(int family, int type, int protocol, OsError& error) override {
     const SOCKET socket = ::socket(family, type, protocol);
-    if (socket == INVALID_SOCKET) return nullptr;
+    if (socket == INVALID_SOCKET) {
+      error = OsError{FailureKind::kOther, WSAGetLastError()};
+      return nullptr;
+    }
     return std::make_unique<WinSocket>(socket);
   }
 

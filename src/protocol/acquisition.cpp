@@ -54,7 +54,8 @@ bool tryCombined(ScaleLink& link, Exchange& exchange) {
   exchange.buffer[1] = kDc1;
   if (!link.writeBytes(exchange.buffer, 2)) return false;
   // Over RS-232 the first-byte wait of the reply is the only wait.
-  if (link.settings().mode == LinkMode::kTcp) link.clock().sleep(kDataDelayMs);
+  const std::uint32_t delay = link.transport().combinedReplyDelayMs();
+  if (delay > 0) link.clock().sleep(delay);
   std::memset(exchange.buffer, 0, kReplyParseLength);
   if (!link.readReply(exchange.buffer, count) || count < kCombinedMinBytes) return false;
   if (!parseInto(link, exchange, kReplyParseLength)) return false;
@@ -93,6 +94,12 @@ bool failPoll(ScaleLink& link) {
 bool pollReading(ScaleLink& link, WeightReading& out) {
   Exchange exchange;
   link.lastReading() = WeightReading{};
+  // Codes 10 and 11 describe one poll, so each failed poll shows its own
+  // cause: a scale that sent garbage once and is silent now shows 110.
+  if (link.lastError() == LinkError::kNoData || link.lastError() == LinkError::kUnknownStream) {
+    link.setLastError(LinkError::kNone);
+  }
+  if (!link.restoreConnection()) return failPoll(link);
 
   std::int32_t captured = 0;
   if (captureStreamFrame(link, exchange.buffer, captured)) {

@@ -23,6 +23,11 @@ bool FakeSerialDevice::called(SerialCall call) const {
 
 bool FakeSerialDevice::enter(SerialCall call) {
   calls_.push_back(call);
+  if (removed && call != SerialCall::kOpen && call != SerialCall::kClose &&
+      call != SerialCall::kWaitForInput) {
+    lastError = platform::OsError{platform::FailureKind::kGone, 5};  // EIO
+    return false;
+  }
   auto found = failures_.find(call);
   if (found == failures_.end()) return true;
   Failure& failure = found->second;
@@ -32,6 +37,7 @@ bool FakeSerialDevice::enter(SerialCall call) {
   }
   if (failure.count <= 0) return true;
   --failure.count;
+  lastError = failureReported;
   return false;
 }
 
@@ -95,8 +101,8 @@ bool FakeSerialPort::setEventMask(std::uint32_t mask) {
   return true;
 }
 
-bool FakeSerialPort::write(const std::uint8_t* bytes, std::uint32_t length,
-                           std::uint32_t& written) {
+bool FakeSerialPort::write(const std::uint8_t* bytes, std::uint32_t length, std::uint32_t& written,
+                           std::uint32_t /*maxMilliseconds*/) {
   if (!device_.enter(SerialCall::kWrite)) return false;
   const std::uint32_t taken =
       device_.writeTakes < 0 ? length
@@ -109,12 +115,19 @@ bool FakeSerialPort::write(const std::uint8_t* bytes, std::uint32_t length,
   return true;
 }
 
-bool FakeSerialPort::waitEvent(std::uint32_t& events) {
+bool FakeSerialPort::waitEvent(std::uint32_t& events, std::uint32_t maxMilliseconds) {
   if (!device_.enter(SerialCall::kWaitEvent)) return false;
   VirtualClock& clock = device_.clock();
   if ((device_.eventMask & platform::kEventTxEmpty) != 0) {
     if (device_.txEmptyNeverReported) {
       clock.advanceBy(device_.emptyEventMs);
+      events = 0;
+      return true;
+    }
+    // A transmitter that will not empty within the bound (POSIX bounds
+    // the wait; Windows would block) gives no event by then.
+    if (device_.transmitterEmptyAt > clock.now() + maxMilliseconds) {
+      clock.advanceBy(maxMilliseconds);
       events = 0;
       return true;
     }
@@ -174,9 +187,15 @@ bool FakeSerialPort::close() {
   return true;
 }
 
-std::unique_ptr<platform::SerialPort> FakeSerialPorts::open(const char* name) {
+std::unique_ptr<platform::SerialPort> FakeSerialPorts::open(const char* name,
+                                                            platform::OsError& error) {
   namesOpened.emplace_back(name);
-  if (!device_.enter(SerialCall::kOpen) || !device_.present || device_.isOpen) return nullptr;
+  error = platform::OsError{};
+  if (!device_.enter(SerialCall::kOpen) || !device_.present || device_.removed || device_.isOpen) {
+    error = device_.isOpen ? platform::OsError{platform::FailureKind::kBusy, 5}
+                           : platform::OsError{platform::FailureKind::kNoDevice, 2};
+    return nullptr;
+  }
   device_.openedName = name;
   device_.isOpen = true;
   return std::make_unique<FakeSerialPort>(device_);

@@ -57,6 +57,12 @@ class FakeSerialDevice {
   int writeTakes = -1;
   // Whether a port is behind the name (CreateFileA succeeds).
   bool present = true;
+  // The device has been pulled out: every call on a port opened before
+  // fails as a removed device's do, and no open succeeds until `present`
+  // and `removed` are set back.
+  bool removed = false;
+  // What a call made to fail reports.
+  platform::OsError failureReported{platform::FailureKind::kOther, 5};
 
   // --- what the code did
   const std::vector<SerialCall>& calls() const { return calls_; }
@@ -74,6 +80,7 @@ class FakeSerialDevice {
 
   // --- used by the fake port
   bool enter(SerialCall call);  // logs the call; false when it is to fail
+  platform::OsError lastError;  // of the last call that failed
   void pump();                  // moves arrived bytes into the receive queue
   std::uint64_t nextArrival() const;
   VirtualClock& clock() { return clock_; }
@@ -104,12 +111,14 @@ class FakeSerialPort : public platform::SerialPort {
   bool setTimeouts(const platform::CommTimeouts& timeouts) override;
   bool purge(std::uint32_t flags) override;
   bool setEventMask(std::uint32_t mask) override;
-  bool write(const std::uint8_t* bytes, std::uint32_t length, std::uint32_t& written) override;
-  bool waitEvent(std::uint32_t& events) override;
+  bool write(const std::uint8_t* bytes, std::uint32_t length, std::uint32_t& written,
+             std::uint32_t maxMilliseconds) override;
+  bool waitEvent(std::uint32_t& events, std::uint32_t maxMilliseconds) override;
   bool clearError(std::uint32_t& errors, platform::CommStatus& status) override;
   bool read(std::uint8_t* buffer, std::uint32_t length, std::uint32_t& got) override;
   void waitForInput(std::uint32_t maxMilliseconds) override;
   bool close() override;
+  const platform::OsError& lastError() const override { return device_.lastError; }
 
  private:
   FakeSerialDevice& device_;
@@ -118,7 +127,8 @@ class FakeSerialPort : public platform::SerialPort {
 class FakeSerialPorts : public platform::SerialPorts {
  public:
   explicit FakeSerialPorts(FakeSerialDevice& device) : device_(device) {}
-  std::unique_ptr<platform::SerialPort> open(const char* name) override;
+  std::unique_ptr<platform::SerialPort> open(const char* name, platform::OsError& error) override;
+  std::string deviceFor(const char* name) override { return std::string("fake:") + name; }
   std::vector<std::string> namesOpened;
 
  private:

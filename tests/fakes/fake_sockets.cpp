@@ -34,9 +34,14 @@ void FakeNetwork::cleanup() {
   ++cleanups;
 }
 
-bool FakeNetwork::resolveTcp4(const char* host, const char* port, platform::SocketAddress& first) {
+bool FakeNetwork::resolveTcp4(const char* host, const char* port, platform::SocketAddress& first,
+                              platform::OsError& error) {
   ++resolves;
-  if (unresolvable.count(host) != 0) return false;
+  if (unresolvable.count(host) != 0) {
+    error = platform::OsError{platform::FailureKind::kNameNotFound, -2,
+                              platform::ErrorDomain::kResolver};
+    return false;
+  }
   const std::string target = std::string(host) + ":" + port;
   first = platform::SocketAddress{};
   first.family = 2;    // AF_INET
@@ -47,8 +52,12 @@ bool FakeNetwork::resolveTcp4(const char* host, const char* port, platform::Sock
   return true;
 }
 
-std::unique_ptr<platform::Socket> FakeNetwork::open(int family, int type, int protocol) {
-  if (socketFails || family != 2 || type != 1 || protocol != 6) return nullptr;
+std::unique_ptr<platform::Socket> FakeNetwork::open(int family, int type, int protocol,
+                                                    platform::OsError& error) {
+  if (socketFails || family != 2 || type != 1 || protocol != 6) {
+    error = platform::OsError{platform::FailureKind::kOther, 24};  // EMFILE
+    return nullptr;
+  }
   sockets.push_back(std::make_shared<FakeSocketState>());
   return std::make_unique<FakeSocket>(*this, sockets.back());
 }
@@ -76,6 +85,7 @@ int FakeSocket::pollAll(platform::Readiness& ready) {
   const std::uint64_t now = network_.clock().now();
   ready.writable = now >= state_->writableAt;
   ready.exceptional = state_->refused;
+  if (state_->refused) lastError_ = platform::OsError{platform::FailureKind::kRefused, 111};
   ready.readable = ready.writable && state_->readable(now);
   return int{ready.readable} + int{ready.writable} + int{ready.exceptional};
 }
@@ -99,7 +109,10 @@ int FakeSocket::bytesWaiting() {
 }
 
 int FakeSocket::send(const std::uint8_t* bytes, int length) {
-  if (state_->sendFails || state_->closed) return platform::kSocketError;
+  if (state_->sendFails || state_->closed) {
+    lastError_ = platform::OsError{platform::FailureKind::kGone, 32};  // EPIPE
+    return platform::kSocketError;
+  }
   const std::string sent(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length));
   state_->sent += sent;
   if (state_->onSend) state_->onSend(sent);

@@ -52,8 +52,10 @@ class FakeNetwork : public platform::Sockets {
 
   int startup(std::uint16_t version) override;
   void cleanup() override;
-  bool resolveTcp4(const char* host, const char* port, platform::SocketAddress& first) override;
-  std::unique_ptr<platform::Socket> open(int family, int type, int protocol) override;
+  bool resolveTcp4(const char* host, const char* port, platform::SocketAddress& first,
+                   platform::OsError& error) override;
+  std::unique_ptr<platform::Socket> open(int family, int type, int protocol,
+                                         platform::OsError& error) override;
 
   // Servers by "host:port"; an address with none is unreachable (never
   // writable, never refused).
@@ -91,10 +93,12 @@ class FakeSocket : public platform::Socket {
   int recv(std::uint8_t* buffer, int length) override;
   void shutdownBoth() override;
   void close() override;
+  const platform::OsError& lastError() const override { return lastError_; }
 
  private:
   FakeNetwork& network_;
   std::shared_ptr<FakeSocketState> state_;
+  platform::OsError lastError_;
 };
 
 }  // namespace scalecheck::testing

@@ -1,3 +1,5 @@
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -40,9 +42,11 @@ class PortDir {
   PortDir(const PortDir&) = delete;
   PortDir& operator=(const PortDir&) = delete;
 
+  // Points comN at `target`, in place of whatever it pointed at.
   bool map(int comNumber, const std::string& target) {
-    links_.push_back(path_ + "/com" + std::to_string(comNumber));
-    return symlink(target.c_str(), links_.back().c_str()) == 0;
+    const std::string link = path_ + "/com" + std::to_string(comNumber);
+    if (unlink(link.c_str()) != 0) links_.push_back(link);
+    return symlink(target.c_str(), link.c_str()) == 0;
   }
 
  private:
@@ -152,12 +156,17 @@ TEST(SerialTermios, RefusesWhatTermiosCannotCarryAndChangesNothing) {
   }
 }
 
+std::unique_ptr<SerialPort> openPort(const char* name) {
+  platform::OsError error;
+  return platform::systemSerialPorts().open(name, error);
+}
+
 class SerialPty : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(peer_.ok());
     ASSERT_TRUE(ports_.map(7, peer_.slavePath()));
-    port_ = platform::systemSerialPorts().open("com7");
+    port_ = openPort("com7");
     ASSERT_NE(port_, nullptr);
     CommState state{};
     state.length = sizeof(CommState);
@@ -218,10 +227,10 @@ TEST_F(SerialPty, WriteReachesThePeerAndTheTransmitterEmpties) {
   ASSERT_TRUE(port_->setEventMask(platform::kEventTxEmpty));
   const std::uint8_t request[] = {0x05, 0x11};
   std::uint32_t written = 0;
-  ASSERT_TRUE(port_->write(request, 2, written));
+  ASSERT_TRUE(port_->write(request, 2, written, 256));
   EXPECT_EQ(written, 2U);
   std::uint32_t events = 0;
-  ASSERT_TRUE(port_->waitEvent(events));
+  ASSERT_TRUE(port_->waitEvent(events, 256));
   EXPECT_NE(events & platform::kEventTxEmpty, 0U);
   EXPECT_EQ(peer_.receive(2), "\x05\x11");
 }
@@ -235,9 +244,9 @@ TEST_F(SerialPty, PurgeEmptiesTheReceiveQueue) {
 
 TEST_F(SerialPty, SecondOpenIsRefusedUntilTheFirstCloses) {
   // As root too: TIOCEXCL alone would let root in.
-  EXPECT_EQ(platform::systemSerialPorts().open("com7"), nullptr);
+  EXPECT_EQ(openPort("com7"), nullptr);
   ASSERT_TRUE(port_->close());
-  auto again = platform::systemSerialPorts().open("com7");
+  auto again = openPort("com7");
   EXPECT_NE(again, nullptr);
 }
 
@@ -253,6 +262,51 @@ TEST_F(SerialPty, HangUpFailsTheQueryAndWaitsDoNotHang) {
   std::uint32_t got = 0;
   EXPECT_FALSE(port_->read(&byte, 1, got));
   EXPECT_TRUE(port_->close());
+}
+
+// A program that had the device open before us (a forgotten terminal, a
+// modem manager) may take a byte the driver has just reported: the read
+// then returns at once with nothing instead of waiting for ever.
+TEST(SerialPtyShared, AByteTakenByAnotherReaderLeavesTheReadEmptyHanded) {
+  PtyPair peer;
+  ASSERT_TRUE(peer.ok());
+  PortDir ports;
+  ASSERT_TRUE(ports.map(7, peer.slavePath()));
+  const int other = ::open(peer.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(other, 0);
+  auto port = openPort("com7");
+  ASSERT_NE(port, nullptr);
+  ASSERT_TRUE(port->setState(lineSettings(9600, 8, 0, 0)));
+  ASSERT_TRUE(port->setTimeouts(CommTimeouts{}));
+  ASSERT_TRUE(peer.send("x"));
+  CommStatus status;
+  std::uint32_t errors = 0;
+  ASSERT_TRUE(
+      posix_test::eventually([&] { return port->clearError(errors, status) && status.inQueue > 0; },
+                             [&] { port->waitForInput(100); }));
+  char taken = 0;
+  ASSERT_EQ(::read(other, &taken, 1), 1);
+  std::uint8_t byte = 0;
+  std::uint32_t got = 9;
+  EXPECT_TRUE(port->read(&byte, 1, got));
+  EXPECT_EQ(got, 0U);
+  ::close(other);
+}
+
+TEST_F(SerialPty, AWriteThatCannotDrainGivesUpAtItsBound) {
+  // Nobody reads the other end: the terminal's queue fills and stays full.
+  const std::string block(4096, 'x');
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(block.data());
+  std::uint32_t written = 1;
+  // The terminal moves bytes on in the background: full is when a while
+  // passes with not one byte taken.
+  for (int i = 0; i < 10000 && written > 0; ++i) port_->write(bytes, 4096, written, 20);
+  ASSERT_EQ(written, 0U);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(port_->write(bytes, 4096, written, 100));
+  EXPECT_GE(posix_test::elapsedMs(start), 90);
+  EXPECT_LT(posix_test::elapsedMs(start), posix_test::kSafetyMs);
+  EXPECT_EQ(port_->lastError().code, ETIMEDOUT);
 }
 
 TEST(SerialPortNames, MapWindowsNamesToDevices) {
@@ -271,7 +325,7 @@ TEST(SerialPortNames, MapWindowsNamesToDevices) {
   };
   for (const auto& [name, opens] : cases) {
     SCOPED_TRACE(name);
-    auto port = platform::systemSerialPorts().open(name);
+    auto port = openPort(name);
     EXPECT_EQ(port != nullptr, opens);
   }
 }
@@ -304,7 +358,7 @@ TEST_F(ScaleLinkPty, SendsTheRequestAndCollectsTheReply) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(reply), static_cast<std::size_t>(count)),
             "ST,GS,+  1.234kg\r\n");
   link.close();
-  EXPECT_EQ(link.serialPort(), nullptr);
+  EXPECT_FALSE(link.transport().isOpen());
 }
 
 TEST_F(ScaleLinkPty, HungUpPortEndsTheReply) {
@@ -317,6 +371,40 @@ TEST_F(ScaleLinkPty, HungUpPortEndsTheReply) {
   EXPECT_FALSE(link.readReply(reply, count));
   EXPECT_EQ(count, -1);
   EXPECT_LT(posix_test::elapsedMs(start), 30000);
+}
+
+// The device is pulled out and comes back under the same name, again and
+// again: the link opens it anew each time and leaks no descriptor.
+TEST_F(ScaleLinkPty, AHungUpPortIsOpenedAgainWhenTheDeviceIsBack) {
+  auto openDescriptors = [] {
+    int count = 0;
+    DIR* dir = opendir("/proc/self/fd");
+    while (dir != nullptr && readdir(dir) != nullptr) ++count;
+    if (dir != nullptr) closedir(dir);
+    return count;
+  };
+  ScaleLink link(settings_, platform::systemServices());
+  ASSERT_TRUE(link.open());
+  peer_.closeMaster();
+  const int before = openDescriptors();
+  std::uint8_t reply[21] = {};
+  std::int32_t count = 0;
+  for (int cycle = 0; cycle < 1000; ++cycle) {
+    EXPECT_FALSE(link.readReply(reply, count));
+    ASSERT_TRUE(link.transport().gone());
+    EXPECT_FALSE(link.restoreConnection()) << "the name still leads to the dead terminal";
+    PtyPair back;
+    ASSERT_TRUE(ports_.map(42, back.slavePath()));
+    ASSERT_TRUE(link.restoreConnection());
+    ASSERT_FALSE(link.transport().gone());
+    if (cycle == 0) {
+      const std::uint8_t enq = 0x05;
+      ASSERT_TRUE(link.writeBytes(&enq, 1));
+      EXPECT_EQ(back.receive(1), "\x05");
+    }
+  }
+  EXPECT_EQ(openDescriptors(), before) << "still one dead port held, as before";
+  link.close();
 }
 
 TEST_F(ScaleLinkPty, PortHeldByTheLinkCannotBeOpenedTwice) {

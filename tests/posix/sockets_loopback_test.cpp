@@ -77,8 +77,9 @@ class Loopback : public ::testing::Test {
   // A non-blocking socket with its connect to the listener's port issued.
   std::unique_ptr<Socket> connectTo(const std::string& port) {
     platform::SocketAddress address;
-    if (!sockets_.resolveTcp4("127.0.0.1", port.c_str(), address)) return nullptr;
-    auto socket = sockets_.open(address.family, address.type, address.protocol);
+    platform::OsError error;
+    if (!sockets_.resolveTcp4("127.0.0.1", port.c_str(), address, error)) return nullptr;
+    auto socket = sockets_.open(address.family, address.type, address.protocol, error);
     if (!socket || socket->setNonBlocking() != 0) return nullptr;
     socket->connect(address);
     return socket;
@@ -183,8 +184,10 @@ TEST_F(Loopback, SendToClosedPeerFailsWithoutSignal) {
 
 TEST_F(Loopback, UnknownHostDoesNotResolve) {
   platform::SocketAddress address;
-  EXPECT_FALSE(sockets_.resolveTcp4("no-such-host.invalid", "80", address));
-  ASSERT_TRUE(sockets_.resolveTcp4("127.0.0.1", "4001", address));
+  platform::OsError error;
+  EXPECT_FALSE(sockets_.resolveTcp4("no-such-host.invalid", "80", address, error));
+  EXPECT_EQ(error.kind, platform::FailureKind::kNameNotFound);
+  ASSERT_TRUE(sockets_.resolveTcp4("127.0.0.1", "4001", address, error));
   EXPECT_EQ(address.family, AF_INET);
   EXPECT_EQ(address.length, sizeof(sockaddr_in));
   sockaddr_in resolved{};
@@ -221,7 +224,7 @@ TEST_F(Loopback, ScaleLinkConnectsReusesAndReadsTheReply) {
   ASSERT_TRUE(link.readReply(reply, count));
   EXPECT_EQ(std::string(reinterpret_cast<char*>(reply), static_cast<std::size_t>(count)), frame);
   link.close();
-  EXPECT_EQ(link.socket(), nullptr);
+  EXPECT_FALSE(link.transport().isOpen());
 }
 
 }  // namespace

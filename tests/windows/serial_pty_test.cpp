@@ -35,7 +35,7 @@ TEST(WinePtySerial, TransportReadsWhatTheLinuxSideSends) {
 
   const std::uint8_t ready = 'R';
   std::uint32_t written = 0;
-  ASSERT_TRUE(port.write(&ready, 1, written));
+  ASSERT_TRUE(port.write(&ready, 1, written, kArrivalLimitMs));
   ASSERT_EQ(written, 1U);
 
   // Wait until the whole payload is queued, so that the reply's own time

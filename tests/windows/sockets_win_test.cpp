@@ -54,8 +54,10 @@ class WinSockets : public testing::Test {
 
   std::unique_ptr<Socket> connectTo(const std::string& port) {
     SocketAddress address;
-    if (!sockets_.resolveTcp4("127.0.0.1", port.c_str(), address)) return nullptr;
-    std::unique_ptr<Socket> socket = sockets_.open(address.family, address.type, address.protocol);
+    platform::OsError error;
+    if (!sockets_.resolveTcp4("127.0.0.1", port.c_str(), address, error)) return nullptr;
+    std::unique_ptr<Socket> socket =
+        sockets_.open(address.family, address.type, address.protocol, error);
     if (!socket || socket->setNonBlocking() != 0) return nullptr;
     socket->connect(address);
     return socket;
@@ -79,7 +81,8 @@ class WinSockets : public testing::Test {
 
 TEST_F(WinSockets, ResolvesTheFirstIpv4Address) {
   SocketAddress address;
-  ASSERT_TRUE(sockets_.resolveTcp4("127.0.0.1", "4001", address));
+  platform::OsError error;
+  ASSERT_TRUE(sockets_.resolveTcp4("127.0.0.1", "4001", address, error));
   EXPECT_EQ(address.family, AF_INET);
   EXPECT_EQ(address.type, SOCK_STREAM);
   EXPECT_EQ(address.protocol, IPPROTO_TCP);

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "link/link_error.h"
+#include "link/link_settings.h"
+#include "platform/os_error.h"
+
+namespace scalecheck {
+
+// Bytes in one stretch of a scale's unsolicited data: two 22-byte frames.
+// A receive queue fuller than this holds stale data.
+constexpr std::uint32_t kStreamCaptureBytes = 44;
+
+// What one attempt to take a byte of unsolicited data found.
+enum class ByteResult {
+  kByte,    // a byte was taken
+  kNone,    // nothing is waiting yet
+  kEnd,     // a byte was reported but none came, or the peer has closed
+  kFailed,  // the device can no longer be asked
+};
+
+// Sees every byte that crosses the link as it passes, for a trace.
+class TrafficObserver {
+ public:
+  virtual ~TrafficObserver() = default;
+  virtual void sent(const std::uint8_t* bytes, std::size_t length) = 0;
+  virtual void received(const std::uint8_t* bytes, std::size_t length) = 0;
+};
+
+// One way of reaching a scale (RS-232 or TCP), with its own time limits.
+// The weight protocol works through this alone, whatever the way.
+class Transport {
+ public:
+  virtual ~Transport() = default;
+  Transport() = default;
+  Transport(const Transport&) = delete;
+  Transport& operator=(const Transport&) = delete;
+
+  // Opens the connection `settings` name; false with the cause recorded in
+  // `lastError` where the transport has one.
+  virtual bool open(const LinkSettings& settings, LinkError& lastError) = 0;
+  virtual void close() = 0;
+  virtual bool isOpen() const = 0;
+  // Sends a request; true once it has left (RS-232: the transmitter is
+  // empty) or has been accepted (TCP).
+  virtual bool writeBytes(const std::uint8_t* bytes, std::int32_t length) = 0;
+  // Collects one reply, ended by silence: true with 1..21 bytes; false,
+  // with nothing written, when no byte came.
+  virtual bool readReply(std::uint8_t* buffer, std::int32_t& count) = 0;
+  // Listens briefly for data the scale sends on its own: true when the
+  // read of a stretch should begin, false when the line stays quiet or
+  // fails. Stale data is dropped first.
+  virtual bool waitForStream() = 0;
+  // One attempt to take a byte of such data; never waits.
+  virtual ByteResult takeByte(std::uint8_t& byte) = 0;
+  // Rests until input arrives, at most `boundMs`; where the system cannot
+  // wait for input, only a short pause.
+  virtual void waitForInput(std::uint32_t boundMs) = 0;
+  // Time the scale is given between the combined request and the read of
+  // its reply.
+  virtual std::uint32_t combinedReplyDelayMs() const = 0;
+
+  // True once the OS reported the device or peer gone, not merely quiet:
+  // the connection must be opened anew before it can serve again.
+  bool gone() const { return gone_; }
+  // The OS error of the last failure.
+  const platform::OsError& osError() const { return osError_; }
+  void setObserver(TrafficObserver* observer) { observer_ = observer; }
+
+ protected:
+  void noteFailure(const platform::OsError& error) {
+    osError_ = error;
+    if (error.kind == platform::FailureKind::kGone) gone_ = true;
+  }
+  void noteGone(const platform::OsError& error) {
+    osError_ = error;
+    osError_.kind = platform::FailureKind::kGone;
+    gone_ = true;
+  }
+  // A fresh connection: whatever went before is forgotten.
+  void noteOpened() {
+    gone_ = false;
+    osError_ = platform::OsError{};
+  }
+  void noteSent(const std::uint8_t* bytes, std::size_t length) {
+    if (observer_ != nullptr && length > 0) observer_->sent(bytes, length);
+  }
+  void noteReceived(const std::uint8_t* bytes, std::size_t length) {
+    if (observer_ != nullptr && length > 0) observer_->received(bytes, length);
+  }
+
+ private:
+  bool gone_ = false;
+  platform::OsError osError_;
+  TrafficObserver* observer_ = nullptr;
+};
+
+}  // namespace scalecheck
