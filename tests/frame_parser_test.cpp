@@ -23,7 +23,7 @@ struct Accepted {
   const char* name;
   std::string frame;
   StabilityState stability;
-  float weight;
+  double weight;  // as the scale sent it; the record's float is this rounded
   int hasPoint;
   int decimals;
   const char* weightText;
@@ -45,7 +45,8 @@ TEST_P(FrameParserAccepts, ReadsEveryField) {
   EXPECT_EQ(out.valid, 0);
   EXPECT_EQ(out.acquisitionMode, AcquisitionMode::kNone);
   EXPECT_EQ(out.stability, c.stability);
-  EXPECT_FLOAT_EQ(out.weight, c.weight);
+  EXPECT_DOUBLE_EQ(out.preciseWeight, c.weight);
+  EXPECT_EQ(out.weight, static_cast<float>(c.weight));
   EXPECT_EQ(out.hasPoint, c.hasPoint);
   EXPECT_EQ(out.decimals, c.decimals);
   EXPECT_STREQ(out.weightText, c.weightText);
@@ -58,65 +59,74 @@ using U = WeightUnit;
 INSTANTIATE_TEST_SUITE_P(
     Frames, FrameParserAccepts,
     ::testing::Values(
-        Accepted{"Typical", "ST,GS,+  1.234kg\r\n", S::kStable, 1.234F, 1, 3, "1,234",
+        Accepted{"Typical", "ST,GS,+  1.234kg\r\n", S::kStable, 1.234, 1, 3, "1,234", U::kKilogram},
+        Accepted{"Unstable", "US,GS,   12.50 g", S::kUnstable, 12.5, 1, 2, "12,50", U::kGram},
+        Accepted{"MinusBeforeNumber", "ST,GS,-  1.234kg", S::kStable, -1.234, 1, 3, "-1,234",
                  U::kKilogram},
-        Accepted{"Unstable", "US,GS,   12.50 g", S::kUnstable, 12.5F, 1, 2, "12,50", U::kGram},
-        Accepted{"MinusBeforeNumber", "ST,GS,-  1.234kg", S::kStable, -1.234F, 1, 3, "-1,234",
+        Accepted{"SecondPointStopsConversion", "S 1..2kg", S::kStable, 1.0, 1, 1, "1,0",
                  U::kKilogram},
-        Accepted{"SecondPointStopsConversion", "S 1..2kg", S::kStable, 1.0F, 1, 1, "1,0",
+        Accepted{"PointWithoutDecimals", "S 12. kg", S::kStable, 12.0, 1, 0, "12", U::kKilogram},
+        Accepted{"MinusInsideJoinsAndNegates", "S 1-2 kg", S::kStable, -12.0, 0, 0, "-12",
                  U::kKilogram},
-        Accepted{"PointWithoutDecimals", "S 12. kg", S::kStable, 12.0F, 1, 0, "12", U::kKilogram},
-        Accepted{"MinusInsideJoinsAndNegates", "S 1-2 kg", S::kStable, -12.0F, 0, 0, "-12",
+        Accepted{"RunsAfterSpaceAreJoined", "S 1 2 kg", S::kStable, 12.0, 0, 0, "12", U::kKilogram},
+        Accepted{"Milligrams", "S 1.5 mg", S::kStable, 1.5, 1, 1, "1,5", U::kMilligram},
+        Accepted{"MilligramsEndingTheNumber", "S 1.234Mg", S::kStable, 1.234, 1, 3, "1,234",
+                 U::kMilligram},
+        Accepted{"MOnlyDirectlyBeforeG", "S 1.5 m g", S::kStable, 1.5, 1, 1, "1,5", U::kGram},
+        Accepted{"FirstUnitLetterWins", "S 1.5t kg", S::kStable, 1.5, 1, 1, "1,5", U::kTonne},
+        Accepted{"TrailingMinus", "S 1.5 kg -", S::kStable, -1.5, 1, 1, "-1,5", U::kKilogram},
+        // A frame ends at its CR or LF once the number has ended.
+        Accepted{"LineEndBeforeNumber", "S\r\n 1.5 kg", S::kStable, 1.5, 1, 1, "1,5", U::kKilogram},
+        Accepted{"NextFrameGivesNoSignNorDigits", "S 1.5 kg\r\n -2 t", S::kStable, 1.5, 1, 1, "1,5",
                  U::kKilogram},
-        Accepted{"RunsAfterSpaceAreJoined", "S 1 2 kg", S::kStable, 12.0F, 0, 0, "12",
+        // The text is the value sent, not its single-precision rounding.
+        Accepted{"NineDigits", "ST,GS, 123456789 kg", S::kStable, 123456789.0, 0, 0, "123456789",
                  U::kKilogram},
-        Accepted{"MilligramsReadAsGrams", "S 1.5 mg", S::kStable, 1.5F, 1, 1, "1,5", U::kGram},
-        Accepted{"FirstUnitLetterWins", "S 1.5t kg", S::kStable, 1.5F, 1, 1, "1,5", U::kTonne},
-        Accepted{"TrailingMinus", "S 1.5 kg -", S::kStable, -1.5F, 1, 1, "-1,5", U::kKilogram},
-        Accepted{"UnitFromFollowingFrame", "ST,GS,+  1.234  \r\nST,", S::kStable, 1.234F, 1, 3,
-                 "1,234", U::kTonne},
-        Accepted{"SinglePrecision", "ST,GS, 123456789 kg", S::kStable, 123456792.0F, 0, 0,
-                 "123456792", U::kKilogram},
-        Accepted{"NulIsAnOrdinaryByte", std::string("S 5\0kg", 6), S::kStable, 5.0F, 0, 0, "5",
+        Accepted{"EightDigitsWithPoint", "S 1234.5678kg", S::kStable, 1234.5678, 1, 4, "1234,5678",
                  U::kKilogram},
-        Accepted{"LowerCaseLetters", "us  7 t", S::kUnstable, 7.0F, 0, 0, "7", U::kTonne},
+        Accepted{"FiveDecimals", "S 99.99999kg", S::kStable, 99.99999, 1, 5, "99,99999",
+                 U::kKilogram},
+        Accepted{"NulIsAnOrdinaryByte", std::string("S 5\0kg", 6), S::kStable, 5.0, 0, 0, "5",
+                 U::kKilogram},
+        Accepted{"LowerCaseLetters", "us  7 t", S::kUnstable, 7.0, 0, 0, "7", U::kTonne},
         // A comma between digits is the scale's decimal point.
-        Accepted{"DecimalComma", "ST,GS,+  1,234kg", S::kStable, 1.234F, 1, 3, "1,234",
+        Accepted{"DecimalComma", "ST,GS,+  1,234kg", S::kStable, 1.234, 1, 3, "1,234",
                  U::kKilogram},
-        Accepted{"DecimalCommaNegative", "ST,GS,-  0,50 kg", S::kStable, -0.5F, 1, 2, "-0,50",
+        Accepted{"DecimalCommaNegative", "ST,GS,-  0,50 kg", S::kStable, -0.5, 1, 2, "-0,50",
                  U::kKilogram},
-        Accepted{"CommaAfterPointEndsNumber", "S 1.2,5 kg", S::kStable, 1.2F, 1, 1, "1,2",
+        Accepted{"CommaAfterPointEndsNumber", "S 1.2,5 kg", S::kStable, 1.2, 1, 1, "1,2",
                  U::kKilogram},
-        Accepted{"SecondCommaEndsNumber", "S 1,2,3 kg", S::kStable, 1.2F, 1, 1, "1,2",
-                 U::kKilogram},
-        Accepted{"CommaBeforeSpaceEndsNumber", "S 12, kg", S::kStable, 12.0F, 0, 0, "12",
+        Accepted{"SecondCommaEndsNumber", "S 1,2,3 kg", S::kStable, 1.2, 1, 1, "1,2", U::kKilogram},
+        Accepted{"CommaBeforeSpaceEndsNumber", "S 12, kg", S::kStable, 12.0, 0, 0, "12",
                  U::kKilogram},
         // Weights beyond 32 bits have their full integer as text.
-        Accepted{"BeyondInt32", "S 12345678901 kg", S::kStable, 12345678901.0F, 0, 0, "12345678848",
+        Accepted{"BeyondInt32", "S 12345678901 kg", S::kStable, 12345678901.0, 0, 0, "12345678901",
                  U::kKilogram},
-        Accepted{"BeyondInt32Negative", "S -3000000000 kg", S::kStable, -3.0e9F, 0, 0,
-                 "-3000000000", U::kKilogram},
-        Accepted{"Int32Edge", "S -2147483648 kg", S::kStable, -2147483648.0F, 0, 0, "-2147483648",
+        Accepted{"BeyondInt32Negative", "S -3000000000 kg", S::kStable, -3.0e9, 0, 0, "-3000000000",
+                 U::kKilogram},
+        Accepted{"Int32Edge", "S -2147483648 kg", S::kStable, -2147483648.0, 0, 0, "-2147483648",
                  U::kKilogram},
         // Too many decimals for the field: decimals are cut, the magnitude kept.
         Accepted{"FifteenDigitsNegativeInScientificNotation", "S -1k 23456789012345 ", S::kStable,
-                 -123456789012345.0F, 0, 0, "-1,23456788E+14", U::kKilogram},
-        Accepted{"LongTextLosesDecimals", "S 1k 2345678.12345678", S::kStable, 12345678.0F, 1, 7,
-                 "12345678,000000", U::kKilogram}),
+                 -123456789012345.0, 0, 0, "-1,23456789E+14", U::kKilogram},
+        Accepted{"LongTextLosesDecimals", "S 1k 2345678.12345678", S::kStable, 12345678.123456, 1,
+                 7, "12345678,123456", U::kKilogram}),
     [](const ::testing::TestParamInfo<Accepted>& param) { return std::string(param.param.name); });
 
 TEST(FrameParser, RefusesFramesWithoutACompleteReading) {
   const std::string refused[] = {
-      "ST,GS,  +1.234kg",       // a digit after "+" starts no number
-      "12.5kg",                 // digits from position 0 have no space before them
-      "S 123",                  // the number is never closed
-      "S  7 ",                  // no unit letter after the number
-      "xxxxxS 1kg",             // the stability letter stands too late
-      "ST,GS,1,5kg",            // no space or minus before the digits
-      "S 1234567890123456 kg",  // 16 characters reach the stop before closing
-      "  1.5 kg",               // no stability letter at all
-      "S kg 1.5",               // the unit letter stands before the number
-      "",                       // nothing
+      "ST,GS,  +1.234kg",         // a digit after "+" starts no number
+      "12.5kg",                   // digits from position 0 have no space before them
+      "S 123",                    // the number is never closed
+      "S  7 ",                    // no unit letter after the number
+      "xxxxxS 1kg",               // the stability letter stands too late
+      "ST,GS,1,5kg",              // no space or minus before the digits
+      "S 1234567890123456 kg",    // 16 characters reach the stop before closing
+      "  1.5 kg",                 // no stability letter at all
+      "S kg 1.5",                 // the unit letter stands before the number
+      "ST,GS,+  1.234  \r\nST,",  // the "T" is the next frame's
+      "S 1.5\r\nkg",              // the number ends at the CR that ends the frame
+      "",                         // nothing
   };
   for (const std::string& frame : refused) {
     WeightReading out;

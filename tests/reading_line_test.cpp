@@ -12,13 +12,14 @@
 namespace scalecheck::console {
 namespace {
 
-WeightReading reading(AcquisitionMode mode, StabilityState stability, float weight,
+WeightReading reading(AcquisitionMode mode, StabilityState stability, double weight,
                       std::uint8_t hasPoint, std::uint8_t decimals, WeightUnit unit) {
   WeightReading r;
   r.valid = 1;
   r.acquisitionMode = mode;
   r.stability = stability;
-  r.weight = weight;
+  r.weight = static_cast<float>(weight);
+  r.preciseWeight = weight;
   r.hasPoint = hasPoint;
   r.decimals = decimals;
   r.unit = unit;
@@ -40,23 +41,28 @@ TEST(ReadingLine, ShowsModeStabilityWeightAndUnit) {
     const char* line;
   };
   const Case cases[] = {
-      {reading(A::kTwoStep, S::kStable, 1.234F, 1, 3, U::kKilogram), "1,234", "  AD, Ст[1,234] кг"},
-      {reading(A::kStream, S::kUnstable, 12.5F, 1, 2, U::kGram), "12,50", "  ~22, нСт[12,50] г"},
-      {reading(A::kCombined, S::kStable, -7.0F, 0, 0, U::kTonne), "-7", "  ad, Ст[-7] т"},
-      {reading(A::kNone, S::kNotStated, 3.0F, 0, 0, U::kNotStated), "3", "  ??,3] ?"},
-      {reading(A::kTwoStep, S::kStable, 0.5F, 0, 0, U::kMilligram), "0", "  AD, Ст[0] мг"},
-      {reading(A::kTwoStep, S::kStable, 12.0F, 1, 0, U::kKilogram), "12,000000",
+      {reading(A::kTwoStep, S::kStable, 1.234, 1, 3, U::kKilogram), "1,234", "  AD, Ст[1,234] кг"},
+      {reading(A::kStream, S::kUnstable, 12.5, 1, 2, U::kGram), "12,50", "  ~22, нСт[12,50] г"},
+      {reading(A::kCombined, S::kStable, -7.0, 0, 0, U::kTonne), "-7", "  ad, Ст[-7] т"},
+      {reading(A::kNone, S::kNotStated, 3.0, 0, 0, U::kNotStated), "3", "  ??,3] ?"},
+      {reading(A::kTwoStep, S::kStable, 0.5, 0, 0, U::kMilligram), "0", "  AD, Ст[0] мг"},
+      {reading(A::kTwoStep, S::kStable, 12.0, 1, 0, U::kKilogram), "12,000000",
        "  AD, Ст[12,000000] кг"},
-      {reading(A::kTwoStep, S::kStable, 1.5F, 1, 5, U::kKilogram), "1,500000",
+      {reading(A::kTwoStep, S::kStable, 1.5, 1, 5, U::kKilogram), "1,500000",
        "  AD, Ст[1,500000] кг"},
-      {reading(A::kTwoStep, S::kStable, 0.1234F, 1, 4, U::kKilogram), "0,1234",
+      {reading(A::kTwoStep, S::kStable, 0.1234, 1, 4, U::kKilogram), "0,1234",
        "  AD, Ст[0,1234] кг"},
-      {reading(A::kTwoStep, S::kStable, 2.25F, 1, 1, U::kKilogram), "2,2", "  AD, Ст[2,2] кг"},
+      // The value sent, not its single-precision rounding.
+      {reading(A::kTwoStep, S::kStable, 1234.5678, 1, 4, U::kKilogram), "1234,5678",
+       "  AD, Ст[1234,5678] кг"},
+      {reading(A::kTwoStep, S::kStable, 99.99999, 1, 5, U::kKilogram), "99,999990",
+       "  AD, Ст[99,999990] кг"},
+      {reading(A::kTwoStep, S::kStable, 2.25, 1, 1, U::kKilogram), "2,2", "  AD, Ст[2,2] кг"},
       // Too wide for 15 characters: decimals are cut, never the magnitude.
-      {reading(A::kTwoStep, S::kStable, -12345678.0F, 1, 6, U::kKilogram), "-12345678,00000",
+      {reading(A::kTwoStep, S::kStable, -12345678.0, 1, 6, U::kKilogram), "-12345678,00000",
        "  AD, Ст[-12345678,00000] кг"},
-      {reading(A::kTwoStep, S::kStable, -1.0e30F, 0, 0, U::kKilogram), "-1,00000002E+30",
-       "  AD, Ст[-1,00000002E+30] кг"},
+      {reading(A::kTwoStep, S::kStable, -1.0e30, 0, 0, U::kKilogram), "-1,00000000E+30",
+       "  AD, Ст[-1,00000000E+30] кг"},
   };
   for (const Case& c : cases) {
     char weight[kWeightTextSize];

@@ -71,9 +71,9 @@ int displayDecimals(const WeightReading& reading) {
 void formatReadingWeight(const WeightReading& reading, char (&text)[kWeightTextSize]) {
   char full[64];
   const char separator = platform::decimalSeparator();
-  platform::formatFixed(full, sizeof full, static_cast<double>(reading.weight),
-                        displayDecimals(reading), separator);
-  fitWeightText(full, kWeightTextSize - 1, separator, static_cast<double>(reading.weight));
+  platform::formatFixed(full, sizeof full, reading.preciseWeight, displayDecimals(reading),
+                        separator);
+  fitWeightText(full, kWeightTextSize - 1, separator, reading.preciseWeight);
   copyBounded(text, full);
 }
 

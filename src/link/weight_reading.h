@@ -37,6 +37,7 @@ struct WeightReading {
   std::uint8_t hasPoint = 0;              // the frame's number had a decimal point
   std::uint8_t decimals = 0;              // digits after the first point
   float weight = 0.0F;                    // with its sign, in `unit`
+  double preciseWeight = 0.0;             // the same as the scale sent it, before rounding
   char weightText[kWeightTextSize] = {};  // the weight with the locale's separator
   WeightUnit unit = WeightUnit::kNotStated;
 };

@@ -23,7 +23,7 @@ void fitWeightText(char* text, std::size_t maxLength, char separator, double val
     text[maxLength > integerLength + 1 ? maxLength : integerLength] = '\0';
     return;
   }
-  // Fewer decimals only for magnitudes no single-precision weight reaches.
+  // Fewer decimals only for magnitudes no frame's number reaches.
   for (int decimals = kScientificDecimals; decimals >= 0; --decimals) {
     if (platform::formatScientific(text, maxLength + 1, value, decimals, separator) <= maxLength) {
       return;

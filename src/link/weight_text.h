@@ -10,7 +10,7 @@ namespace scalecheck {
 // wrong magnitude. When even its sign and integer digits are too long (only
 // weights of fifteen or more digits), the text becomes the weight in
 // scientific notation with eight decimals, "-1,00000000E+14", which fits any
-// single-precision value. `value` is the weight the text stands for.
+// magnitude below 1E+100. `value` is the weight the text stands for.
 void fitWeightText(char* text, std::size_t maxLength, char separator, double value);
 
 }  // namespace scalecheck

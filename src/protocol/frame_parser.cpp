@@ -39,9 +39,12 @@ void noteStability(FrameScan& scan, std::uint8_t byte) {
   scan.stabilitySeen = scan.stability != StabilityState::kNotStated;
 }
 
-void noteUnit(FrameScan& scan, std::uint8_t byte) {
-  // No letter stands for milligrams: "mg" reads as grams through its "g".
-  if (byte == 'g' || byte == 'G') scan.unit = WeightUnit::kGram;
+void noteUnit(FrameScan& scan, const std::uint8_t* frame, std::int32_t i) {
+  const std::uint8_t byte = frame[i];
+  if (byte == 'g' || byte == 'G') {
+    const bool milli = i >= 1 && (frame[i - 1] == 'm' || frame[i - 1] == 'M');
+    scan.unit = milli ? WeightUnit::kMilligram : WeightUnit::kGram;
+  }
   if (byte == 'k' || byte == 'K') scan.unit = WeightUnit::kKilogram;
   if (byte == 't' || byte == 'T') scan.unit = WeightUnit::kTonne;
   scan.unitSeen = scan.unit != WeightUnit::kNotStated;
@@ -95,8 +98,11 @@ FrameScan scanFrame(const std::uint8_t* frame, std::int32_t length, char separat
       if (scan.stored == kNumberStop) break;
       continue;
     }
+    // A streaming scale sends frames back to back: once the number has ended,
+    // the frame's CR or LF ends it, and what follows is the next frame's.
+    if (scan.ended && (byte == '\r' || byte == '\n')) break;
     if (byte == '-') scan.negative = true;  // wherever it stands outside the number
-    if (scan.ended && !scan.unitSeen) noteUnit(scan, byte);
+    if (scan.ended && !scan.unitSeen) noteUnit(scan, frame, i);
   }
   return scan;
 }
@@ -106,18 +112,17 @@ FrameScan scanFrame(const std::uint8_t* frame, std::int32_t length, char separat
 // such integer; its text is then the truncated weight written out in full,
 // the digits "%d" would give were its integer wide enough. Either text is
 // fitted to the field (see fitWeightText).
-void formatWeightText(const FrameScan& scan, float weight, char separator,
+void formatWeightText(const FrameScan& scan, double weight, char separator,
                       char (&text)[kWeightTextSize]) {
   char full[64];
-  const auto wide = static_cast<double>(weight);
   if (scan.hasPoint) {
-    platform::formatFixed(full, sizeof full, wide, scan.decimals, separator);
-  } else if (wide >= -2147483648.0 && wide < 2147483648.0) {
-    std::snprintf(full, sizeof full, "%d", static_cast<int>(static_cast<std::int32_t>(wide)));
+    platform::formatFixed(full, sizeof full, weight, scan.decimals, separator);
+  } else if (weight >= -2147483648.0 && weight < 2147483648.0) {
+    std::snprintf(full, sizeof full, "%d", static_cast<int>(static_cast<std::int32_t>(weight)));
   } else {
-    platform::formatFixed(full, sizeof full, std::trunc(wide), 0, separator);
+    platform::formatFixed(full, sizeof full, std::trunc(weight), 0, separator);
   }
-  fitWeightText(full, kWeightTextSize - 1, separator, wide);
+  fitWeightText(full, kWeightTextSize - 1, separator, weight);
   copyBounded(text, full);
 }
 
@@ -131,14 +136,15 @@ bool parseFrame(char decimalSeparator, const std::uint8_t* frame, std::int32_t l
   if (!scan.stabilitySeen || !scan.ended || !scan.unitSeen) return false;
 
   scan.number[kNumberKept] = '\0';  // a 16th character is dropped
-  auto weight = static_cast<float>(platform::convertDecimal(scan.number, decimalSeparator));
-  if (scan.negative) weight *= -1.0F;
+  double weight = platform::convertDecimal(scan.number, decimalSeparator);
+  if (scan.negative) weight = -weight;
   WeightReading reading;
   formatWeightText(scan, weight, decimalSeparator, reading.weightText);
   reading.stability = scan.stability;
   reading.hasPoint = scan.hasPoint ? 1 : 0;
   reading.decimals = scan.hasPoint ? scan.decimals : 0;
-  reading.weight = weight;
+  reading.weight = static_cast<float>(weight);
+  reading.preciseWeight = weight;
   reading.unit = scan.unit;
   out = reading;
   return true;

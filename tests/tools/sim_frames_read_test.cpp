@@ -37,8 +37,9 @@ scalecheck::WeightUnit checkerUnit(Unit unit) {
     case Unit::kTonne:
       return scalecheck::WeightUnit::kTonne;
     case Unit::kGram:
-    case Unit::kMilligram:  // the reader knows no milligrams: "mg" reads as g
       return scalecheck::WeightUnit::kGram;
+    case Unit::kMilligram:
+      return scalecheck::WeightUnit::kMilligram;
     case Unit::kNone:
       break;
   }
