@@ -1,0 +1,214 @@
+#include "console/open_failure_reason.h"
+
+#include "platform/cp1251.h"
+
+namespace scalecheck::console {
+namespace {
+
+using platform::cp1251;
+using platform::DeviceHolder;
+using platform::FailureKind;
+using platform::OsError;
+using platform::PortInfo;
+
+constexpr auto kPort = cp1251("\r\nПорт ");
+constexpr auto kNoSuchDevice = cp1251(": такого устройства нет.");
+constexpr auto kLinksTo = cp1251(": ссылка на ");
+constexpr auto kButNoSuchDevice = cp1251(", а такого устройства нет.");
+constexpr auto kPortsFound = cp1251(" Найдены порты: ");
+constexpr auto kNoPortsFound = cp1251(" Последовательных портов в системе не найдено.");
+constexpr auto kNoPermission = cp1251(": нет прав на открытие.");
+constexpr auto kJoinGroup = cp1251(" Добавьте пользователя в группу ");
+constexpr auto kLogInAgain = cp1251(", затем войдите в систему заново.");
+constexpr auto kBusy = cp1251(" занят другой программой");
+constexpr auto kNotSerial = cp1251(": это не последовательный порт.");
+constexpr auto kSettingsRefused = cp1251(": драйвер не принял настройки ");
+constexpr auto kNotOpened = cp1251(" не открылся");
+constexpr auto kCode = cp1251(" (код ");
+constexpr auto kConnectRefused =
+    cp1251(": подключение отклонено, на этом порту никто не ждёт подключений.");
+constexpr auto kNoAnswerWithin = cp1251(": нет ответа за ");
+constexpr auto kMilliseconds = cp1251(" мс.");
+constexpr auto kAddress = cp1251("\r\nАдрес ");
+constexpr auto kNotFound = cp1251(" не найден");
+constexpr auto kNotConnected = cp1251(": не удалось подключиться");
+constexpr auto kAlsoOpenedBy = cp1251("\r\nВнимание: порт ");
+constexpr auto kOpenedByOthers = cp1251(" открыт также другими программами: ");
+constexpr auto kTheyTakeData = cp1251(". Они могут забирать данные весов.");
+constexpr auto kNoTarget = cp1251("(нет такого устройства)");
+constexpr auto kNoPortsListed = cp1251("Последовательные порты не найдены.\r\n");
+
+// A name from the system, safe to show: printable ASCII as it is, '?' for
+// anything else (control bytes, and bytes of an encoding not Windows-1251).
+std::string shown(const std::string& name) {
+  std::string text = name;
+  for (char& c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte > 0x7E) c = '?';
+  }
+  return text;
+}
+
+// The OS's description of an error on one line, without a closing full stop.
+std::string osText(const OsError& error) {
+  std::string text = platform::osErrorText(error);
+  for (char& c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = ' ';
+  }
+  while (!text.empty() && (text.back() == ' ' || text.back() == '.')) text.pop_back();
+  return text;
+}
+
+// ": text (код N)", as much of it as the error has.
+std::string osDetail(const OsError& error) {
+  const std::string text = osText(error);
+  std::string detail = text.empty() ? "" : ": " + text;
+  if (error.code != 0) detail += kCode.c_str() + std::to_string(error.code) + ")";
+  return detail;
+}
+
+const char* parityName(std::uint8_t parity) {
+  switch (parity) {
+    case parity::kNone:
+      return "None";
+    case parity::kOdd:
+      return "Odd";
+    case parity::kEven:
+      return "Even";
+    case parity::kMark:
+      return "Mark";
+    case parity::kSpace:
+      return "Space";
+    default:
+      return "?";
+  }
+}
+
+const char* stopBitsName(std::uint8_t stopBits) {
+  switch (stopBits) {
+    case stop_bits::kOne:
+      return "1";
+    case stop_bits::kOneAndHalf:
+      return "1.5";
+    case stop_bits::kTwo:
+      return "2";
+    default:
+      return "?";
+  }
+}
+
+// As the dialog names the line settings: "9600,Even,7,1".
+std::string lineSettingsText(const LinkSettings& settings) {
+  return std::to_string(settings.baudRate) + "," + parityName(settings.parity) + "," +
+         std::to_string(settings.dataBits) + "," + stopBitsName(settings.stopBits);
+}
+
+std::string holderList(const std::vector<DeviceHolder>& holders) {
+  std::string list;
+  for (const DeviceHolder& holder : holders) {
+    if (!list.empty()) list += ", ";
+    list += holder.name.empty() ? "?" : shown(holder.name);
+    list += " (pid " + std::to_string(holder.pid) + ")";
+  }
+  return list;
+}
+
+// " Найдены порты: ttyUSB0 (FTDI FT232R), com2 -> /dev/ttyUSB1." with the
+// ports that are there, or that there are none.
+std::string presentPorts(const std::vector<PortInfo>& ports) {
+  std::string list;
+  for (const PortInfo& port : ports) {
+    if (!port.present) continue;
+    list += list.empty() ? kPortsFound.c_str() : ", ";
+    list += shown(port.name);
+    if (!port.linkTarget.empty()) list += " -> " + shown(port.linkTarget);
+    if (!port.description.empty()) list += " (" + shown(port.description) + ")";
+  }
+  return list.empty() ? kNoPortsFound.c_str() : list + ".";
+}
+
+std::string whyNotOpened(const SerialOpenFailure& failure) {
+  const OsError& error = failure.error;
+  switch (error.kind) {
+    case FailureKind::kNoDevice:
+      if (!failure.tried.linkTarget.empty() && !failure.tried.present) {
+        return kLinksTo.c_str() + shown(failure.tried.linkTarget) + kButNoSuchDevice.c_str() +
+               presentPorts(failure.ports);
+      }
+      return kNoSuchDevice.c_str() + presentPorts(failure.ports);
+    case FailureKind::kNoPermission: {
+      std::string text = kNoPermission.c_str();
+      if (failure.missingGroup.empty()) return text;
+      const std::string group = shown(failure.missingGroup);
+      return text + kJoinGroup.c_str() + group + ": sudo usermod -aG " + group + " $USER" +
+             kLogInAgain.c_str();
+    }
+    case FailureKind::kBusy:
+      return kBusy.c_str() + (failure.holders.empty() ? "" : ": " + holderList(failure.holders)) +
+             ".";
+    case FailureKind::kNotSerial:
+      return kNotSerial.c_str();
+    case FailureKind::kSettingsRefused: {
+      const std::string text = osText(error);
+      return kSettingsRefused.c_str() + lineSettingsText(failure.settings) +
+             (text.empty() ? "" : " (" + text + ")") + ".";
+    }
+    default:
+      return kNotOpened.c_str() + osDetail(error) + ".";
+  }
+}
+
+std::string hostAndPort(const LinkSettings& settings) {
+  return shown(settings.host) + ":" + std::to_string(settings.tcpPort);
+}
+
+}  // namespace
+
+std::string serialOpenFailureText(const SerialOpenFailure& failure) {
+  return kPort.c_str() + shown(failure.tried.device) + whyNotOpened(failure);
+}
+
+std::string tcpConnectFailureText(const LinkSettings& settings, const OsError& error,
+                                  std::uint32_t windowMs) {
+  switch (error.kind) {
+    case FailureKind::kRefused:
+      return "\r\n" + hostAndPort(settings) + kConnectRefused.c_str();
+    case FailureKind::kTimedOut:
+      return "\r\n" + hostAndPort(settings) + kNoAnswerWithin.c_str() + std::to_string(windowMs) +
+             kMilliseconds.c_str();
+    case FailureKind::kNameNotFound: {
+      const std::string text = osText(error);
+      return kAddress.c_str() + shown(settings.host) + kNotFound.c_str() +
+             (text.empty() ? "" : ": " + text) + ".";
+    }
+    default:
+      return "\r\n" + hostAndPort(settings) + kNotConnected.c_str() + osDetail(error) + ".";
+  }
+}
+
+std::string otherHoldersWarning(const std::string& device,
+                                const std::vector<DeviceHolder>& holders) {
+  if (holders.empty()) return "";
+  return kAlsoOpenedBy.c_str() + shown(device) + kOpenedByOthers.c_str() + holderList(holders) +
+         kTheyTakeData.c_str();
+}
+
+std::string portListText(const std::vector<PortInfo>& ports) {
+  if (ports.empty()) return kNoPortsListed.c_str();
+  std::string text;
+  for (const PortInfo& port : ports) {
+    std::string line = "  " + shown(port.name);
+    if (port.device != port.name) line += "  " + shown(port.device);
+    if (!port.linkTarget.empty()) {
+      line += " -> " + shown(port.linkTarget);
+      if (!port.present) line += std::string(" ") + kNoTarget.c_str();
+    }
+    if (!port.byId.empty()) line += "  " + shown(port.byId);
+    if (!port.description.empty()) line += "  " + shown(port.description);
+    text += line + "\r\n";
+  }
+  return text;
+}
+
+}  // namespace scalecheck::console

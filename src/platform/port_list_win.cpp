@@ -1,0 +1,108 @@
+#include <windows.h>
+
+#include <cstring>
+
+#include "platform/port_list.h"
+
+namespace scalecheck::platform {
+namespace {
+
+// Where serial port drivers enter the ports they serve: value name the
+// kernel device (\Device\Serial0), value data the COM name.
+constexpr const char* kSerialCommKey = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+// Kernel device names and COM names are a few dozen characters.
+constexpr DWORD kNameSize = 256;
+// The DOS device map lists every drive and device; the list grows from 64 KB
+// up to a bound no system reaches.
+constexpr std::size_t kDosListStart = 1U << 16U;
+constexpr std::size_t kDosListLimit = 1U << 22U;
+
+bool isComName(const char* name) {
+  if (_strnicmp(name, "COM", 3) != 0 || name[3] == '\0') return false;
+  for (const char* digit = name + 3; *digit != '\0'; ++digit) {
+    if (*digit < '0' || *digit > '9') return false;
+  }
+  return true;
+}
+
+std::vector<PortInfo> registryPorts() {
+  std::vector<PortInfo> ports;
+  HKEY key = nullptr;
+  // RegOpenKeyExA: ERROR_SUCCESS, or an error code (ERROR_FILE_NOT_FOUND
+  // when no serial port driver has started since boot).
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSerialCommKey, 0, KEY_QUERY_VALUE, &key) !=
+      ERROR_SUCCESS) {
+    return ports;
+  }
+  for (DWORD index = 0;; ++index) {
+    char device[kNameSize] = {};
+    DWORD deviceLength = kNameSize;
+    char name[kNameSize] = {};
+    DWORD nameBytes = kNameSize - 1;  // room for a NUL the data may lack
+    DWORD type = 0;
+    // RegEnumValueA: ERROR_SUCCESS, ERROR_NO_MORE_ITEMS past the last value,
+    // ERROR_MORE_DATA for a value too long to be a port (skipped), or
+    // another error code, which ends the list.
+    const LONG status = RegEnumValueA(key, index, device, &deviceLength, nullptr, &type,
+                                      reinterpret_cast<BYTE*>(name), &nameBytes);
+    if (status == ERROR_MORE_DATA) continue;
+    if (status != ERROR_SUCCESS) break;
+    if (type != REG_SZ || name[0] == '\0') continue;
+    PortInfo port;
+    port.name = name;
+    port.device = device;
+    ports.push_back(port);
+  }
+  RegCloseKey(key);
+  return ports;
+}
+
+// The kernel device a DOS device name stands for; empty when unknown.
+std::string dosDeviceTarget(const char* name) {
+  char target[kNameSize] = {};
+  // QueryDosDeviceA: the characters stored (a list of NUL-terminated
+  // targets, the first in force), or 0 with GetLastError.
+  if (QueryDosDeviceA(name, target, kNameSize) == 0) return "";
+  return target;
+}
+
+std::vector<PortInfo> dosDevicePorts() {
+  std::vector<PortInfo> ports;
+  std::vector<char> names(kDosListStart);
+  // QueryDosDeviceA with no name: every DOS device name, each NUL
+  // terminated, the list ended by another NUL; or 0 with GetLastError
+  // (ERROR_INSUFFICIENT_BUFFER: a bigger buffer is needed).
+  DWORD length = 0;
+  while ((length = QueryDosDeviceA(nullptr, names.data(), static_cast<DWORD>(names.size()))) == 0) {
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || names.size() >= kDosListLimit) return ports;
+    names.assign(names.size() * 2, '\0');
+  }
+  const char* end = names.data() + length;
+  for (const char* name = names.data(); name < end && *name != '\0';
+       name += std::strlen(name) + 1) {
+    if (!isComName(name)) continue;
+    PortInfo port;
+    port.name = name;
+    port.device = dosDeviceTarget(name);
+    ports.push_back(port);
+  }
+  return ports;
+}
+
+}  // namespace
+
+std::vector<PortInfo> listSerialPorts() {
+  std::vector<PortInfo> ports = registryPorts();
+  if (ports.empty()) ports = dosDevicePorts();
+  sortNaturally(ports);
+  return ports;
+}
+
+PortInfo describePort(const std::string& device) {
+  PortInfo port;
+  port.name = device;
+  port.device = device;
+  return port;
+}
+
+}  // namespace scalecheck::platform

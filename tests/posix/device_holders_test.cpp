@@ -1,0 +1,49 @@
+#include "platform/device_holders.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e/child_process.h"
+#include "posix/pty_pair.h"
+
+namespace scalecheck::platform {
+namespace {
+
+TEST(DeviceHolders, NamesTheOtherProcessesThatHoldTheDevice) {
+  posix_test::PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  // This process holds the terminal too, and is no "other" holder.
+  const int own = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(own, 0);
+  e2e::ChildProcess holder;
+  e2e::Launch launch;
+  launch.program = "/bin/sleep";
+  launch.arguments = {"100"};
+  launch.input = launch.output = own;
+  ASSERT_TRUE(holder.start(launch));
+
+  // The child holds the terminal from the fork on, and is named "sleep"
+  // once it has started that program.
+  std::vector<DeviceHolder> holders;
+  EXPECT_TRUE(posix_test::eventually(
+      [&] {
+        holders = otherHolders(pty.slavePath());
+        return holders.size() == 1 && holders[0].name == "sleep";
+      },
+      posix_test::pauseOneMs));
+  ASSERT_EQ(holders.size(), 1U);
+  EXPECT_EQ(holders[0].pid, holder.pid());
+
+  holder.signal(SIGKILL);
+  holder.wait(e2e::Deadline());
+  EXPECT_TRUE(otherHolders(pty.slavePath()).empty());
+  ::close(own);
+  EXPECT_TRUE(otherHolders("/nonexistent/ttyX").empty());
+}
+
+}  // namespace
+}  // namespace scalecheck::platform
