@@ -7,6 +7,7 @@
 #include "console/dialog.h"
 #include "fakes/fake_console.h"
 #include "fakes/fake_services.h"
+#include "fakes/oversleeping_clock.h"
 #include "fakes/scripted_scales.h"
 #include "platform/cp1251.h"
 
@@ -59,6 +60,43 @@ TEST_F(PollLoopTest, TheWaitIsTakenInTwentyFourMillisecondSteps) {
   EXPECT_EQ(fake.clock.now(), 1000U + 21 * 24);
 }
 
+// However long each sleep runs, the steps keep to one schedule: 42 looks
+// at the keyboard, the last at 1008 ms but for that sleep's own overshoot.
+TEST(PollLoopSchedule, SleepsThatRunLongDoNotAddUp) {
+  for (const std::uint32_t overshoot : {0U, 1U, 5U, 15U}) {
+    SCOPED_TRACE(overshoot);
+    testing::BasicFakeServices<testing::OversleepingClock> fake;
+    fake.clock.overshootMs = overshoot;
+    FakeConsole console(fake.clock);
+    ScaleLink link(testing::serialLinkSettings(), fake.services);
+    ASSERT_TRUE(link.open());
+    RecordFile log(fake.files, "#Log.csv");
+    const std::uint64_t start = fake.clock.now();
+    console.interruptAt(start + 1100);  // while the first poll runs
+    runPollLoop(link, console, fake.clock, log);
+    ASSERT_EQ(console.keyLooks.size(), 42U);
+    EXPECT_GE(console.keyLooks.back(), start + 1008);
+    EXPECT_LE(console.keyLooks.back(), start + 1008 + overshoot);
+  }
+}
+
+TEST_F(PollLoopTest, EscAtTheEndOfAPastedBurstActsInTheSameStep) {
+  for (int key = 0; key < 500; ++key) console.pressKeyAt(1100, 'a');
+  console.pressKeyAt(1100, 27);
+  run();
+  EXPECT_EQ(console.keysRead, 501);
+  EXPECT_EQ(fake.clock.now(), 1000U + 5 * 24);
+}
+
+TEST_F(PollLoopTest, KeysThatNeverStopCannotHoldOffThePoll) {
+  scale.twoStep(fake.serial, kFrame);
+  for (int key = 0; key < 50000; ++key) console.pressKeyAt(1000, 'a');
+  console.interruptAt(1000 + 1008 + 100);  // while the first poll runs
+  run();
+  EXPECT_EQ(console.keysRead, 42 * 1024);  // a bounded share in each step
+  EXPECT_EQ(console.utf8(), "  AD, Ст[1,234] кг");
+}
+
 TEST_F(PollLoopTest, EscDuringAPollActsWithinOneStepAfterIt) {
   scale.twoStep(fake.serial, kFrame);
   const std::uint64_t pollEnds = 1000 + 1008 + 660;
@@ -87,6 +125,12 @@ TEST_F(PollLoopTest, FailedPollsShowTheLinksErrorAndTheLoopGoesOn) {
 
 TEST_F(PollLoopTest, AnInterruptEndsTheLoopLikeEsc) {
   console.interruptAt(1000 + 100);
+  run();
+  EXPECT_EQ(fake.clock.now(), 1000U + 5 * 24);
+}
+
+TEST_F(PollLoopTest, ATerminalGoneEndsTheLoopLikeEsc) {
+  console.inputGoneAt(1000 + 100);
   run();
   EXPECT_EQ(fake.clock.now(), 1000U + 5 * 24);
 }

@@ -7,21 +7,14 @@
 #include <string>
 
 #include "fakes/fake_services.h"
+#include "fakes/oversleeping_clock.h"
 #include "protocol/stream_capture.h"
 
 namespace scalecheck {
 namespace {
 
+using testing::OversleepingClock;  // every sleep runs 1 ms past its time
 using testing::VirtualClock;
-
-// Every sleep of this clock runs 1 ms past its time.
-class OversleepingClock : public VirtualClock {
- public:
-  void sleep(std::uint32_t milliseconds) override {
-    VirtualClock::sleep(milliseconds);
-    if (milliseconds > 0) advanceBy(1);
-  }
-};
 
 template <typename Clock>
 using Services = testing::BasicFakeServices<Clock>;

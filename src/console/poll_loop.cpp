@@ -5,6 +5,7 @@
 
 #include "console/measurement_log.h"
 #include "console/reading_line.h"
+#include "platform/deadline.h"
 #include "protocol/acquisition.h"
 
 namespace scalecheck::console {
@@ -13,20 +14,26 @@ namespace {
 // Readings come this long after the previous poll has been handled; the
 // keyboard is looked at every 24 ms meanwhile, so Esc acts within one step.
 constexpr std::uint64_t kPollPeriodMs = 1000;
-constexpr std::uint32_t kKeyStepMs = 24;
+constexpr std::uint64_t kKeyStepMs = 24;
+// Keys read in one step at most. A key costs microseconds to read, so a
+// whole pasted burst (a terminal holds a few thousand bytes of input) is
+// read within the step and an Esc at its end acts at once, while input that
+// never ends (a program writing into the terminal) cannot hold off the poll.
+constexpr int kMostKeysPerStep = 1024;
 
 void writeText(platform::Console& console, const char* text) {
   console.write(text, std::strlen(text));
 }
 
-// False when the operator asked to leave.
+// False when the operator asked to leave. The steps keep to one schedule
+// from the start, so sleeps that run long do not add up; the poll follows
+// the first step that ends 1000 ms or more after the start.
 bool waitBeforePoll(platform::Console& console, platform::Clock& clock) {
-  const std::uint64_t start = clock.tickCount64();
+  platform::StepSchedule64 steps(clock, kKeyStepMs);
+  const std::uint64_t start = steps.stepEnd();
   do {
-    clock.sleep(kKeyStepMs);
-    if (console.interruptRequested()) return false;
-    // Any key other than Esc is consumed and ignored.
-    if (console.keyWaiting() && console.readKey() == platform::kKeyEscape) return false;
+    steps.sleepToNextStep();
+    if (leaveRequested(console)) return false;
   } while (clock.tickCount64() - start < kPollPeriodMs);
   return true;
 }
@@ -54,6 +61,15 @@ void showError(const ScaleLink& link, platform::Console& console) {
 }
 
 }  // namespace
+
+bool leaveRequested(platform::Console& console) {
+  if (console.interruptRequested()) return true;
+  // Any key other than Esc is consumed and ignored.
+  for (int key = 0; key < kMostKeysPerStep && console.keyWaiting(); ++key) {
+    if (console.readKey() == platform::kKeyEscape) return true;
+  }
+  return console.inputGone();
+}
 
 void runPollLoop(ScaleLink& link, platform::Console& console, platform::Clock& clock,
                  RecordFile& measurementLog) {

@@ -11,7 +11,9 @@ constexpr int kKeyEscape = 27;
 class Console {
  public:
   virtual ~Console() = default;
-  // Writes the text as it stands; no line end is added.
+  // Writes the text as it stands; no line end is added. Never waits long:
+  // text that an output held up (its reader no longer reading) cannot take
+  // within a bound is dropped.
   virtual void write(const char* text1251, std::size_t length) = 0;
   // Reads one echoed line, without its line end, into `buffer` (NUL
   // terminated, at most size - 1 bytes). The rest of a longer line is read
@@ -27,6 +29,12 @@ class Console {
   // Esc (Ctrl+C, or a termination signal on POSIX); the program then closes
   // the link and ends as after Esc.
   virtual bool interruptRequested() = 0;
+  // True once the input is a terminal that has gone (its window closed, its
+  // ssh session dropped): no key can come any more, Esc included, so the
+  // program ends as after Esc. A pipe or file at its end is no terminal: it
+  // merely gives no keys. Windows reports a closed console window as an
+  // interrupt instead.
+  virtual bool inputGone() = 0;
 };
 
 // The process's console. Its first use prepares it (code pages, terminal

@@ -29,8 +29,11 @@ BOOL WINAPI onConsoleControl(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-      interrupted = true;
-      return TRUE;  // handled: the program ends itself, closing the link
+      // The first is handled: the program ends itself, closing the link.
+      // Another one before it has ended finds it stuck in a call without a
+      // bound; FALSE passes that one on to the default handler, which ends
+      // the process.
+      return interrupted.exchange(true) ? FALSE : TRUE;
     case CTRL_CLOSE_EVENT:
       interrupted = true;
       Sleep(kCloseGraceMs);
@@ -162,6 +165,10 @@ class WinConsole final : public Console {
   }
 
   bool interruptRequested() override { return interrupted; }
+
+  // A console window that is closed sends CTRL_CLOSE_EVENT, which requests
+  // the stop instead.
+  bool inputGone() override { return false; }
 
  private:
   // Ctrl+C ends a console read at once, but the handler that notes it runs

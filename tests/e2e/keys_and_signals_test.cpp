@@ -2,9 +2,11 @@
 // (which send sequences that begin with ESC) do not; Ctrl+C and SIGTERM end
 // it as cleanly as Esc. Each way leaves the port and the terminal as found.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <functional>
 #include <ostream>
@@ -63,6 +65,37 @@ TEST(Keys, OnlyALoneEscEndsTheRun) {
     ASSERT_TRUE(checker.type(bytes));
     ASSERT_TRUE(checker.waitFor(kReading)) << checker.output();
   }
+  ASSERT_TRUE(checker.type("\x1b"));
+  expectCleanEnd(session);
+}
+
+// What a shell does to the terminal of a job it has stopped: its own
+// settings, edited and echoed lines. tcsetattr: 0, or -1 with errno.
+bool setLineMode(const std::string& terminal) {
+  termios settings{};
+  if (!terminalSettings(terminal, settings)) return false;
+  settings.c_lflag |= ICANON | ECHO;
+  const int fd = ::open(terminal.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  const bool set = fd >= 0 && tcsetattr(fd, TCSANOW, &settings) == 0;
+  if (fd >= 0) ::close(fd);
+  return set;
+}
+
+// Ctrl+Z and fg while it polls. The checker leads a session of its own here,
+// a process group that no shell watches, so the kernel drops the stop
+// itself (the console tests show the stop with a shell); what the shell does
+// meanwhile is done here: the terminal set back to lines before the
+// continue. A lone Esc then still ends the run.
+TEST(Keys, AfterAStopAndAContinueEscStillEndsTheRun) {
+  ScaleSession session;
+  ASSERT_TRUE(session.start({"--kind", "stream"}));
+  CheckerProcess& checker = session.checker();
+  ASSERT_TRUE(checker.waitFor(kReading)) << checker.output();
+  checker.signal(SIGTSTP);
+  ASSERT_TRUE(checker.waitFor(kReading)) << checker.output();  // the stop has been handled
+  ASSERT_TRUE(setLineMode(checker.terminalPath()));
+  checker.signal(SIGCONT);
+  ASSERT_TRUE(checker.waitForKeyMode());
   ASSERT_TRUE(checker.type("\x1b"));
   expectCleanEnd(session);
 }

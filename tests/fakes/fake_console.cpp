@@ -23,6 +23,7 @@ void FakeConsole::readLine(char* buffer, std::size_t size) {
 }
 
 bool FakeConsole::keyWaiting() {
+  keyLooks.push_back(clock_.now());
   return !keys_.empty() && keys_.front().first <= clock_.now();
 }
 
@@ -38,6 +39,10 @@ int FakeConsole::readKey() {
 
 bool FakeConsole::interruptRequested() {
   return clock_.now() >= interruptAt_;
+}
+
+bool FakeConsole::inputGone() {
+  return clock_.now() >= inputGoneAt_;
 }
 
 std::string FakeConsole::utf8() {

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "console/poll_loop.h"
 #include "platform/console.h"
 #include "platform/cp1251.h"
 #include "posix/pty_pair.h"
@@ -106,6 +107,26 @@ void inputFromTerminal(const std::string& slavePath) {
 
 constexpr int kAnySequence = -2;  // expected: any code but Esc's
 
+// The terminal's mode, read as another program reads it: "keys" (single
+// unechoed keys, Ctrl+S a key too) or "lines" (its own settings: edited,
+// echoed lines, Ctrl+S stopping the output).
+std::string modeOf(const std::string& terminalPath) {
+  termios settings{};
+  const int fd = ::open(terminalPath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  const bool read = fd >= 0 && tcgetattr(fd, &settings) == 0;
+  if (fd >= 0) ::close(fd);
+  const tcflag_t lines = settings.c_lflag & (ICANON | ECHO);
+  const tcflag_t flowControl = settings.c_iflag & IXON;
+  if (read && lines == 0 && flowControl == 0) return "keys";
+  if (read && lines == (ICANON | ECHO) && flowControl != 0) return "lines";
+  return "other";
+}
+
+bool becomesKeyMode(const std::string& terminalPath) {
+  return posix_test::eventually([&] { return modeOf(terminalPath) == "keys"; },
+                                posix_test::pauseOneMs);
+}
+
 std::string keyText(int key) {
   return std::to_string(key);
 }
@@ -134,7 +155,8 @@ TEST(ConsolePipe, KeysUntilTheEndOfInput) {
     say(report, console.keyWaiting() ? "waiting" : "none");
     for (int key = 0; key < 4; ++key) say(report, keyText(console.readKey()));
     say(report, console.keyWaiting() ? "waiting" : "none");
-    say(report, keyText(console.readKey()));  // must not block: the one-key wait ends
+    say(report, console.inputGone() ? "gone" : "no keys");  // a pipe at its end: no terminal gone
+    say(report, keyText(console.readKey()));                // must not block: the one-key wait ends
   });
   EXPECT_EQ(child.nextLine(), "waiting");
   EXPECT_EQ(child.nextLine(), keyText('a'));
@@ -144,6 +166,7 @@ TEST(ConsolePipe, KeysUntilTheEndOfInput) {
   EXPECT_EQ(child.nextLine(), keyText('b'));
   EXPECT_EQ(child.nextLine(), keyText(platform::kKeyEscape));  // nothing after it
   EXPECT_EQ(child.nextLine(), "none");
+  EXPECT_EQ(child.nextLine(), "no keys");
   EXPECT_EQ(child.nextLine(), "-1");
 }
 
@@ -195,6 +218,7 @@ TEST(ConsoleTerminal, LoneEscIsEscAndSequencesAreOneOtherKey) {
       {"\x1bx", kAnySequence},       // Alt+x
       {"\x1b\x1b[D", kAnySequence},  // Alt+left arrow
       {"q", 'q'},
+      {"\x13", 0x13},  // Ctrl+S: a key, not a stop of the output
       {"\x1b", platform::kKeyEscape},
   };
   const std::string& slavePath = terminal.slavePath();
@@ -256,13 +280,161 @@ TEST(ConsoleTerminal, CtrlCEndsTheKeyWaitAndRestoresTheTerminal) {
   ASSERT_EQ(tcgetattr(watcher, &settings), 0);
   EXPECT_EQ(settings.c_lflag & (ICANON | ECHO), 0U);  // single keys, unechoed
   EXPECT_NE(settings.c_lflag & ISIG, 0U);             // Ctrl+C still a signal
+  EXPECT_EQ(modeOf(slavePath), "keys");               // Ctrl+S too a key, no output stop
 
   ASSERT_TRUE(terminal.send("\x03"));
   EXPECT_EQ(child.nextLine(), "-1");
   EXPECT_EQ(child.nextLine(), "interrupted");
   ASSERT_EQ(tcgetattr(watcher, &settings), 0);
   EXPECT_EQ(settings.c_lflag & (ICANON | ECHO), tcflag_t{ICANON | ECHO});
+  EXPECT_EQ(modeOf(slavePath), "lines");
   ::close(watcher);
+}
+
+// The reading end of a pipe that nobody reads is full: a write waits out
+// its bound and is dropped, and the next is not waited for at all.
+TEST(ConsolePipe, AWriteThatCannotProceedIsDroppedAfterItsBound) {
+  int output[2];
+  ASSERT_EQ(pipe(output), 0);
+  ChildProcess child([&](int report) {
+    dup2(output[1], STDOUT_FILENO);
+    // Filled through a non-blocking moment; the program's output is a
+    // blocking one, as a shell leaves it.
+    fcntl(STDOUT_FILENO, F_SETFL, O_NONBLOCK);
+    while (::write(STDOUT_FILENO, "x", 1) == 1) {
+    }
+    fcntl(STDOUT_FILENO, F_SETFL, 0);
+    for (int text = 0; text < 2; ++text) {
+      const auto start = std::chrono::steady_clock::now();
+      systemConsole().write("reading", 7);
+      say(report, std::to_string(posix_test::elapsedMs(start) / 1000) + " s");
+    }
+  });
+  ::close(output[1]);
+  EXPECT_EQ(child.nextLine(), "1 s");
+  EXPECT_EQ(child.nextLine(), "0 s");
+  ::close(output[0]);
+}
+
+TEST(ConsoleTerminal, EscAtTheEndOfAPastedBurstIsSeenInOneLook) {
+  PtyPair terminal;
+  ASSERT_TRUE(terminal.ok());
+  const std::string burst = std::string(500, 'a') + "\x1b";
+  const std::string& slavePath = terminal.slavePath();
+  ChildProcess child([&](int report) {
+    inputFromTerminal(slavePath);
+    say(report, systemConsole().keyWaiting() ? "waiting" : "none");
+    int waiting = 0;
+    while (waiting < static_cast<int>(burst.size()) &&
+           ioctl(STDIN_FILENO, FIONREAD, &waiting) == 0) {
+      posix_test::pauseOneMs();
+    }
+    say(report, console::leaveRequested(systemConsole()) ? "leave" : "stay");
+  });
+  EXPECT_EQ(child.nextLine(), "none");
+  ASSERT_TRUE(terminal.send(burst));
+  EXPECT_EQ(child.nextLine(), "leave");
+}
+
+// The terminal goes away without a hang-up signal, as for a program started
+// with SIGHUP ignored (nohup): waiting for a key or for a line, the console
+// says so, and it is no stop request.
+TEST(ConsoleTerminal, ATerminalThatGoesAwayIsReportedGone) {
+  for (const bool waitingForLine : {false, true}) {
+    SCOPED_TRACE(waitingForLine ? "line" : "key");
+    PtyPair terminal;
+    ASSERT_TRUE(terminal.ok());
+    const std::string& slavePath = terminal.slavePath();
+    const int master = terminal.master();
+    ChildProcess child([&](int report) {
+      ::close(master);  // the test holds the terminal's only other side
+      const int input = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY);  // not controlling
+      if (input < 0 || dup2(input, STDIN_FILENO) < 0) _exit(2);
+      platform::Console& console = systemConsole();
+      say(report, console.keyWaiting() ? "waiting" : "none");
+      if (waitingForLine) {
+        char answer[16];
+        console.readLine(answer, sizeof answer);
+      }
+      for (int look = 0; look < kSafetyMs && !console.inputGone(); ++look) {
+        static_cast<void>(console.keyWaiting());
+        posix_test::pauseOneMs();
+      }
+      say(report, console.inputGone() ? "gone" : "there");
+      say(report, console.interruptRequested() ? "interrupted" : "running");
+    });
+    EXPECT_EQ(child.nextLine(), "none");
+    terminal.closeMaster();
+    EXPECT_EQ(child.nextLine(), "gone");
+    EXPECT_EQ(child.nextLine(), "running");
+  }
+}
+
+// A job as a shell runs it: in a process group of its own, which takes the
+// terminal, reading keys as the poll loop does. Reports "background" the
+// first time it finds the terminal taken from it, and every key it reads.
+[[noreturn]] void runJob(int report) {
+  setpgid(0, 0);
+  tcsetpgrp(STDIN_FILENO, getpgrp());  // SIGTTOU ignored as yet, as in a shell's child
+  signal(SIGTTOU, SIG_DFL);            // from now on, touching the terminal from behind stops it
+  platform::Console& console = systemConsole();
+  bool inBackground = false;
+  for (int look = 0; look < kSafetyMs; ++look) {
+    if (console.keyWaiting()) {
+      const int key = console.readKey();
+      say(report, keyText(key));
+      if (key == platform::kKeyEscape) _exit(0);
+    }
+    const bool background = tcgetpgrp(STDIN_FILENO) != getpgrp();
+    if (background && !inBackground) say(report, "background");
+    inBackground = background;
+    posix_test::pauseOneMs();
+  }
+  _exit(1);
+}
+
+// Reads one command line typed at the shell.
+std::string typedCommand() {
+  std::string line;
+  char byte = 0;
+  while (::read(STDIN_FILENO, &byte, 1) == 1 && byte != '\n') line += byte;
+  return line;
+}
+
+// Ctrl+Z, then bg, then fg, the job control of a shell: stopped or in the
+// background, the job leaves the terminal in its own settings (and does not
+// stop itself by touching it); back in front, it takes single keys again.
+TEST(ConsoleTerminal, StoppedOrInTheBackgroundTheTerminalIsTheShellsAgain) {
+  PtyPair terminal;
+  ASSERT_TRUE(terminal.ok());
+  const std::string& slavePath = terminal.slavePath();
+  ChildProcess shell([&](int report) {
+    inputFromTerminal(slavePath);
+    signal(SIGTTOU, SIG_IGN);  // a shell sets the terminal while a job runs
+    const pid_t job = fork();
+    if (job == 0) runJob(report);
+    setpgid(job, job);
+    int status = 0;
+    waitpid(job, &status, WUNTRACED);
+    say(report, WIFSTOPPED(status) ? "stopped" : "ended");
+    tcsetpgrp(STDIN_FILENO, getpgrp());
+    for (int command = 0; command < 2; ++command) {
+      if (typedCommand() == "fg") tcsetpgrp(STDIN_FILENO, job);
+      kill(-job, SIGCONT);
+    }
+    waitpid(job, &status, 0);
+  });
+  ASSERT_TRUE(becomesKeyMode(slavePath));
+  ASSERT_TRUE(terminal.send("\x1a"));  // Ctrl+Z
+  EXPECT_EQ(shell.nextLine(), "stopped");
+  EXPECT_EQ(modeOf(slavePath), "lines");
+  ASSERT_TRUE(terminal.send("bg\n"));
+  EXPECT_EQ(shell.nextLine(), "background");
+  EXPECT_EQ(modeOf(slavePath), "lines");
+  ASSERT_TRUE(terminal.send("fg\n"));
+  ASSERT_TRUE(becomesKeyMode(slavePath));
+  ASSERT_TRUE(terminal.send("\x1b"));
+  EXPECT_EQ(shell.nextLine(), keyText(platform::kKeyEscape));
 }
 
 }  // namespace

@@ -24,6 +24,8 @@ void writeText(const std::string& text) {
   systemConsole().write(text.data(), text.size());
 }
 
+constexpr int kRanToItsEnd = 7;
+
 }  // namespace
 
 // The child's side: what the test program does when started as a child.
@@ -42,6 +44,21 @@ int runConsoleChild(const char* mode) {
     writeText(console.keyWaiting() ? " waiting" : " none");
     writeText(" " + std::to_string(console.readKey()));
     return 0;
+  }
+  if (std::strcmp(mode, "ctrl-c") == 0) {
+    // A console of its own, so that the events reach no other program.
+    FreeConsole();
+    AllocConsole();
+    Console& own = systemConsole();
+    GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    // The handler runs on a thread of its own; 5 s only bound a failure.
+    for (int wait = 0; wait < 500 && !own.interruptRequested(); ++wait) Sleep(10);
+    std::printf("%s", own.interruptRequested() ? "asked" : "not asked");
+    std::fflush(stdout);
+    GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);  // this one ends the process
+    Sleep(5000);
+    std::printf(" still running");
+    return kRanToItsEnd;
   }
   return 2;
 }
@@ -65,6 +82,16 @@ TEST(WinConsole, ReadsLinesAndNoKeysFromAPipe) {
   ASSERT_TRUE(run.finished) << "the child hung";
   EXPECT_EQ(run.exitCode, 0U);
   EXPECT_EQ(run.output, "[abc][0123456][last][] none -1");
+}
+
+// The first Ctrl+C asks the program to end itself; a second one while it
+// has not ends it, in case it is stuck in a call without a bound.
+TEST(WinConsole, ASecondCtrlCEndsTheProcess) {
+  const ChildRun run = runSelfAsChild("ctrl-c", "");
+  ASSERT_TRUE(run.finished) << "the child hung";
+  EXPECT_EQ(run.output, "asked");
+  // STATUS_CONTROL_C_EXIT on Windows; Wine 8 ends it with 0.
+  EXPECT_NE(run.exitCode, static_cast<unsigned long>(kRanToItsEnd));
 }
 
 }  // namespace

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace scalecheck::platform {
+
+// Standard output whose every write has a bound: text that the output
+// cannot take in time is dropped rather than waited for without end.
+class BoundedOutput {
+ public:
+  // `wakeFd` (-1: none) turns readable when a stop is requested, which ends
+  // a wait for the output at once.
+  explicit BoundedOutput(int wakeFd);
+  ~BoundedOutput();
+  BoundedOutput(const BoundedOutput&) = delete;
+  BoundedOutput& operator=(const BoundedOutput&) = delete;
+
+  // Writes the bytes, or as many as the output takes within the bound. Once
+  // a text has been dropped, later ones are tried without waiting until the
+  // output takes one again, so that a held-up output holds up nothing else.
+  void write(const char* bytes, std::size_t size);
+
+ private:
+  bool writeWithin(const char* bytes, std::size_t size, int boundMs) const;
+  bool awaitRoom(std::uint64_t untilMs) const;
+
+  int fd_;
+  bool ownFd_;  // a non-blocking description of this console's own
+  int wakeFd_;
+  bool heldUp_ = false;
+};
+
+}  // namespace scalecheck::platform
