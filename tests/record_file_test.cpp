@@ -39,5 +39,45 @@ TEST(RecordFile, BeyondItsMemoryRecordsAreCountedAsLostButNeverWhenTheyCouldBeWr
   EXPECT_EQ(file.droppedCount(), 3U);
 }
 
+// The file's state as the console reads it to say when it became
+// unwritable, why, and when it was written again: one run of steps.
+TEST(RecordFile, TellsWhetherTheLastWriteSucceededAndWhyTheLastFailureHappened) {
+  using platform::FailureKind;
+  const platform::OsError folder{FailureKind::kNotRegularFile, 21};
+  const platform::OsError denied{FailureKind::kNoPermission, 13};
+  const struct {
+    const char* what;
+    const platform::OsError* failure;  // none: the file can be written
+    bool flushOnly;
+    bool writable;
+    platform::OsError lastFailure;
+    std::size_t pending;
+  } steps[] = {
+      {"refused", &folder, false, false, folder, 1},
+      {"refused otherwise", &denied, true, false, denied, 1},
+      {"written again", nullptr, false, true, denied, 0},
+      // With nothing waiting, a flush tries nothing, so learns nothing.
+      {"nothing to flush", &folder, true, true, denied, 0},
+  };
+  testing::FakeFiles files;
+  RecordFile file(files, "log");
+  EXPECT_TRUE(file.writable());
+  EXPECT_FALSE(file.lastFailure().failed());
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.what);
+    files.unwritable.clear();
+    if (step.failure != nullptr) {
+      files.unwritable.insert("log");
+      files.failure = *step.failure;
+    }
+    EXPECT_EQ(step.flushOnly ? file.flush() : file.append("r\n", 2), step.pending == 0);
+    EXPECT_EQ(file.writable(), step.writable);
+    EXPECT_EQ(file.lastFailure().kind, step.lastFailure.kind);
+    EXPECT_EQ(file.lastFailure().code, step.lastFailure.code);
+    EXPECT_EQ(file.pendingCount(), step.pending);
+  }
+  EXPECT_EQ(files.contents["log"], "r\r\nr\r\n");
+}
+
 }  // namespace
 }  // namespace scalecheck

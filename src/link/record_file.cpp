@@ -18,7 +18,12 @@ bool RecordFile::append(const char* bytes, std::size_t length) {
 bool RecordFile::flush() {
   while (!pending_.empty()) {
     const std::string& record = pending_.front();
-    if (!files_.appendText(path_.c_str(), record.data(), record.size())) return false;
+    platform::OsError error;
+    writable_ = files_.appendText(path_.c_str(), record.data(), record.size(), error);
+    if (!writable_) {
+      lastFailure_ = error;
+      return false;
+    }
     pending_.pop_front();
   }
   return true;

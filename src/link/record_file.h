@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/os_error.h"
 
 namespace scalecheck {
 
@@ -32,11 +33,22 @@ class RecordFile {
   // Records that will never reach the file if the program ends now.
   std::size_t unwrittenCount() const { return pending_.size() + dropped_; }
 
+  // Whether the last try to write the file succeeded: true until a write
+  // first fails, false from then until one succeeds again. Records waiting
+  // are tried again only on the next append or flush, so this is what the
+  // file was at that moment.
+  bool writable() const { return writable_; }
+  // Why the last write that failed did so, also once the file has been
+  // written again; kNone while no write has failed.
+  const platform::OsError& lastFailure() const { return lastFailure_; }
+
  private:
   platform::Files& files_;
   std::string path_;
   std::deque<std::string> pending_;
   std::size_t dropped_ = 0;
+  bool writable_ = true;
+  platform::OsError lastFailure_;
 };
 
 }  // namespace scalecheck

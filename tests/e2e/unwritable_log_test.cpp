@@ -140,5 +140,24 @@ TEST(UnwritableLog, RecordsStillWaitingAtTheEndAreCounted) {
   EXPECT_TRUE(screenShows(session, firstReadings(3), recordsLost(kLog, 3 - records)));
 }
 
+// A FIFO at the log's name that nothing reads: opening it to write would
+// wait for a reader for ever. It is refused like an unwritable file, and
+// the run goes on and ends as usual.
+TEST(UnwritableLog, AFifoAtItsNameIsRefusedWithoutWaiting) {
+  ScaleSession session;
+  // mkfifo: 0, or -1 with errno.
+  ASSERT_EQ(mkfifo(session.work().file(kLog).c_str(), 0666), 0);
+  ASSERT_TRUE(session.start({"--kind", "stream", "--weight", "1.001"}));
+  ASSERT_TRUE(nextReading(session, 0));
+  ASSERT_TRUE(nextReading(session, 1));
+  ASSERT_TRUE(session.checker().type("\x1b"));
+  EXPECT_EQ(session.checker().waitForExit().code, 0);
+
+  EXPECT_TRUE(screenShows(session, firstReadings(2), recordsLost(kLog, 2)));
+  EXPECT_EQ(session.work().read("#DeviceIO"), dumpOf(firstReadings(2)));
+  struct stat log {};
+  EXPECT_TRUE(stat(session.work().file(kLog).c_str(), &log) == 0 && S_ISFIFO(log.st_mode));
+}
+
 }  // namespace
 }  // namespace scalecheck::e2e

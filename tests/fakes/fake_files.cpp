@@ -1,15 +1,18 @@
 #include "fakes/fake_files.h"
 
+#include "platform/stored_text.h"
+
 namespace scalecheck::testing {
 
-bool FakeFiles::appendText(const char* path, const char* bytes, std::size_t length) {
+bool FakeFiles::appendText(const char* path, const char* bytes, std::size_t length,
+                           platform::OsError& error) {
   ++appendCalls;
-  if (unwritable.count(path) != 0) return false;
-  std::string& file = contents[path];
-  for (std::size_t i = 0; i < length; ++i) {
-    if (bytes[i] == '\n') file += '\r';
-    file += bytes[i];
+  if (unwritable.count(path) != 0) {
+    error = failure;
+    return false;
   }
+  error = {};
+  contents[path] += platform::storedAsText(bytes, length);
   return true;
 }
 
