@@ -6,6 +6,7 @@
 
 #include "console/answer_parsing.h"
 #include "fakes/fake_console.h"
+#include "fakes/fake_port_inspection.h"
 #include "fakes/fake_services.h"
 #include "program_texts.h"
 
@@ -13,7 +14,9 @@ namespace scalecheck::console {
 namespace {
 
 using testing::FakeConsole;
+using testing::FakePortInspection;
 using testing::FakeServices;
+using testing::noDeviceReason;
 
 using testing::kAskPort;
 using testing::kBadOption;
@@ -36,7 +39,8 @@ DialogRun runDialog(const std::string& option, const std::string& port, bool por
   console.typeLine(option);
   console.typeLine(port);
   console.pressKeyAt(0, 'q');  // answers the one-key wait after a failure
-  const int status = runScaleCheck(console, fake.services);
+  FakePortInspection ports;
+  const int status = runScaleCheck(console, fake.services, ports);
   return {console.utf8(), status, console.keysRead, fake.serialPorts.namesOpened,
           fake.serial.isOpen};
 }
@@ -62,7 +66,7 @@ TEST(Dialog, OptionAnswersSelectOrEndTheRun) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.keysRead, 1) << "one key ends every failure";
     if (c.accepted) {
-      EXPECT_EQ(run.output, kBanner + kAskPort + kNoPort) << c.answer;
+      EXPECT_EQ(run.output, kBanner + kAskPort + kNoPort + noDeviceReason("fake:com1")) << c.answer;
     } else {
       EXPECT_EQ(run.output, kBanner + kBadOption) << c.answer;
       EXPECT_TRUE(run.portsOpened.empty());
@@ -100,7 +104,8 @@ TEST(Dialog, PortAnswersNameTheComPort) {
     if (c.opened != nullptr) {
       ASSERT_EQ(run.portsOpened.size(), 1U) << c.answer;
       EXPECT_EQ(run.portsOpened[0], c.opened);
-      EXPECT_EQ(run.output, kBanner + kAskPort + kNoPort);
+      EXPECT_EQ(run.output,
+                kBanner + kAskPort + kNoPort + noDeviceReason(std::string("fake:") + c.opened));
     } else {
       EXPECT_TRUE(run.portsOpened.empty()) << c.answer;
       EXPECT_EQ(run.output, kBanner + kAskPort + kBadPort) << c.answer;
@@ -111,14 +116,18 @@ TEST(Dialog, PortAnswersNameTheComPort) {
 TEST(Dialog, SettingsThatCannotBeAppliedShowTheChannelSettingsCode) {
   FakeServices fake;
   FakeConsole console(fake.clock);
+  FakePortInspection ports;
   fake.serial.failNext(testing::SerialCall::kSetState);
+  fake.serial.failureReported = {platform::FailureKind::kSettingsRefused, 0};
   console.typeLine("2");
   console.typeLine("com2");
   console.pressKeyAt(0, ' ');
-  EXPECT_EQ(runScaleCheck(console, fake.services), 0);
-  EXPECT_EQ(
-      console.utf8(),
-      kBanner + kAskPort + "\r\nНе смог подключиться к весам. 102, Ошибка настроек канала связи.");
+  EXPECT_EQ(runScaleCheck(console, fake.services, ports), 0);
+  EXPECT_EQ(console.utf8(),
+            kBanner + kAskPort +
+                "\r\nНе смог подключиться к весам. 102, Ошибка настроек канала связи."
+                "\r\nПорт fake:com2: драйвер не принял настройки 9600,Even,7,1.");
+  EXPECT_EQ(console.keysRead, 1);
   EXPECT_FALSE(fake.serial.isOpen);
 }
 
@@ -128,7 +137,8 @@ TEST(Dialog, TheSecondOptionOpensSevenEvenOne) {
   console.typeLine("2");
   console.typeLine("com4");
   console.pressKeyAt(1500, 27);  // Esc while the poll loop waits
-  EXPECT_EQ(runScaleCheck(console, fake.services), 0);
+  FakePortInspection ports;
+  EXPECT_EQ(runScaleCheck(console, fake.services, ports), 0);
   EXPECT_EQ(fake.serial.state.byteSize, 7);
   EXPECT_EQ(fake.serial.state.parity, 2);
   EXPECT_FALSE(fake.serial.isOpen) << "closed after Esc";
@@ -137,7 +147,8 @@ TEST(Dialog, TheSecondOptionOpensSevenEvenOne) {
 TEST(Dialog, EndOfInputStillEndsTheRun) {
   FakeServices fake;
   FakeConsole console(fake.clock);  // no answers, no keys
-  EXPECT_EQ(runScaleCheck(console, fake.services), 0);
+  FakePortInspection ports;
+  EXPECT_EQ(runScaleCheck(console, fake.services, ports), 0);
   EXPECT_EQ(console.utf8(), kBanner + kBadOption);
 }
 
@@ -145,7 +156,8 @@ TEST(Dialog, AnInterruptWhileAnsweringEndsQuietly) {
   FakeServices fake;
   FakeConsole console(fake.clock);
   console.interruptAt(0);
-  EXPECT_EQ(runScaleCheck(console, fake.services), 0);
+  FakePortInspection ports;
+  EXPECT_EQ(runScaleCheck(console, fake.services, ports), 0);
   EXPECT_EQ(console.utf8(), kBanner);
   EXPECT_EQ(console.keysRead, 0);
 }

@@ -6,6 +6,7 @@
 
 #include "console/dialog.h"
 #include "fakes/fake_console.h"
+#include "fakes/fake_port_inspection.h"
 #include "fakes/fake_services.h"
 #include "fakes/oversleeping_clock.h"
 #include "fakes/scripted_scales.h"
@@ -160,9 +161,15 @@ TEST(ProgramEnd, RecordsStillUnwrittenAreCountedInOneLine) {
   console.typeLine("1");
   console.typeLine("com1");
   console.pressKeyAt(1000 + 2 * (1008 + 660) + 100, 27);
-  EXPECT_EQ(runScaleCheck(console, fake.services), 0);
+  testing::FakePortInspection ports;
+  EXPECT_EQ(runScaleCheck(console, fake.services, ports), 0);
   const std::string out = console.utf8();
-  EXPECT_NE(out.find("  AD, Ст[1,234] кг  AD, Ст[1,234] кг"
+  const std::string waits =
+      ". Его записи ждут в памяти и будут дописаны, когда файл станет доступен.";
+  EXPECT_NE(out.find("  AD, Ст[1,234] кг"
+                     "\r\nФайл #Log.csv не записывается: нет прав на запись" +
+                     waits + "\r\nФайл #DeviceIO не записывается: нет прав на запись" + waits +
+                     "\r\n  AD, Ст[1,234] кг"
                      "\r\nФайл был недоступен, потеряно записей: #Log.csv - 2, #DeviceIO - 2."),
             std::string::npos)
       << out;

@@ -1,13 +1,10 @@
 #include "console/dialog.h"
 
-#include <cstdio>
 #include <cstring>
-#include <string>
-#include <utility>
 
 #include "console/answer_parsing.h"
-#include "console/measurement_log.h"
-#include "console/poll_loop.h"
+#include "console/line_settings.h"
+#include "console/polling_session.h"
 #include "link/scale_link.h"
 #include "platform/cp1251.h"
 #include "platform/numeric_locale.h"
@@ -28,20 +25,8 @@ constexpr auto kBadOption =
 constexpr auto kAskPort = cp1251("\r\n Введите порт RS-232: ");
 constexpr auto kBadPort =
     cp1251("\r\nОшибка:  Корректно укажите порт RS-232: например, com1 или его номер - 1.");
-constexpr auto kCannotConnect = cp1251("\r\nНе смог подключиться к весам. ");
-constexpr auto kRecordsLost = cp1251("\r\nФайл был недоступен, потеряно записей:");
 
 constexpr std::size_t kAnswerSize = 16;  // 15 characters and the NUL
-
-// The two fixed line settings an operator can choose.
-struct LineOption {
-  std::uint8_t parity;
-  std::uint8_t dataBits;
-};
-constexpr LineOption kOptions[] = {
-    {parity::kNone, 8},  // 1: 9600,None,8,1
-    {parity::kEven, 7},  // 2: 9600,Even,7,1, the RLV model
-};
 
 void writeText(platform::Console& console, const char* text) {
   console.write(text, std::strlen(text));
@@ -52,58 +37,23 @@ void waitForKey(platform::Console& console) {
 }
 
 LinkSettings serialSettings(std::int32_t option, std::int32_t comNumber) {
-  LinkSettings settings;
-  settings.mode = LinkMode::kRs232;
+  LinkSettings settings = serialLineOption(option);
   settings.comNumber = comNumber;
-  settings.tcpPort = 0;
-  settings.baudRate = 9600;
-  settings.parity = kOptions[option - 1].parity;
-  settings.dataBits = kOptions[option - 1].dataBits;
-  settings.stopBits = stop_bits::kOne;
   return settings;
-}
-
-void reportOpenFailure(const ScaleLink& link, platform::Console& console) {
-  char message[kErrorTextSize];
-  std::int32_t detail = 0;
-  link.errorText(message, &detail);
-  char number[16];
-  std::snprintf(number, sizeof number, "%d, ", static_cast<int>(detail));
-  writeText(console, kCannotConnect.c_str());
-  writeText(console, number);
-  writeText(console, message);
-}
-
-// Records that could not be written by the end of the run are counted in
-// one line, never lost in silence.
-void reportUnwritten(platform::Console& console, const RecordFile& log, const RecordFile& dump) {
-  if (log.unwrittenCount() == 0 && dump.unwrittenCount() == 0) return;
-  std::string text = kRecordsLost.c_str();
-  const char* separator = " ";
-  for (const auto& [file, path] :
-       {std::pair{&log, kMeasurementLogPath}, std::pair{&dump, kDeviceDumpPath}}) {
-    if (file->unwrittenCount() == 0) continue;
-    text += separator + std::string(path) + " - " + std::to_string(file->unwrittenCount());
-    separator = ", ";
-  }
-  text += '.';
-  console.write(text.data(), text.size());
-}
-
-void pollUntilEsc(ScaleLink& link, platform::Console& console, platform::Services& services) {
-  RecordFile measurementLog(services.files, kMeasurementLogPath);
-  runPollLoop(link, console, services.clock, measurementLog);
-  measurementLog.flush();
-  link.deviceDump().flush();
-  reportUnwritten(console, measurementLog, link.deviceDump());
 }
 
 }  // namespace
 
-int runScaleCheck(platform::Console& console, platform::Services& services) {
+void writeTitle(platform::Console& console) {
+  for (const auto* text : {kTitle.c_str(), kRule.c_str(), kEscHint.c_str()}) {
+    writeText(console, text);
+  }
+}
+
+int runScaleCheck(platform::Console& console, platform::Services& services, PortInspection& ports) {
   platform::selectLocale("ru-RU");
-  for (const auto* text : {kTitle.c_str(), kRule.c_str(), kEscHint.c_str(), kOption1.c_str(),
-                           kOption2.c_str(), kAskOption.c_str()}) {
+  writeTitle(console);
+  for (const auto* text : {kOption1.c_str(), kOption2.c_str(), kAskOption.c_str()}) {
     writeText(console, text);
   }
   char answer[kAnswerSize];
@@ -128,13 +78,10 @@ int runScaleCheck(platform::Console& console, platform::Services& services) {
   }
 
   ScaleLink link(serialSettings(option, comNumber), services);
-  if (!link.open()) {
-    reportOpenFailure(link, console);
+  if (runPollingSession(link, console, services, ports, SessionOptions{}) ==
+      SessionEnd::kNotOpened) {
     waitForKey(console);
-    link.close();
-    return 0;
   }
-  pollUntilEsc(link, console, services);
   link.close();
   return 0;
 }

@@ -1,13 +1,18 @@
 #pragma once
 
+#include "console/port_inspection.h"
 #include "platform/console.h"
 #include "platform/services.h"
 
 namespace scalecheck::console {
 
-// The whole program: the banner, the two questions (line settings and
-// port), the link opened, readings until Esc, the link closed. Every failure
-// is explained and waits for one key. Returns the exit status, always 0.
-int runScaleCheck(platform::Console& console, platform::Services& services);
+// The whole written program: the banner, the two questions (line settings
+// and port), the link opened, readings until Esc, the link closed. Every
+// failure is explained and waits for one key. Returns the exit status,
+// always 0.
+int runScaleCheck(platform::Console& console, platform::Services& services, PortInspection& ports);
+
+// The banner's first lines: the title, its rule and the Esc hint.
+void writeTitle(platform::Console& console);
 
 }  // namespace scalecheck::console

@@ -1,10 +1,16 @@
-#include "console/dialog.h"
+#include <string>
+#include <vector>
+
+#include "console/port_inspection.h"
+#include "console/program.h"
 #include "platform/console.h"
 #include "platform/services.h"
 
-// scalecheck takes no arguments: the operator's two answers are its only
-// configuration.
-int main() {
-  return scalecheck::console::runScaleCheck(scalecheck::platform::systemConsole(),
-                                            scalecheck::platform::systemServices());
+int main(int argc, char** argv) {
+  // A program may be started with no arguments at all, not even its name.
+  const std::vector<std::string> arguments(argc > 1 ? argv + 1 : argv,
+                                           argc > 1 ? argv + argc : argv);
+  return scalecheck::console::runProgram(arguments, scalecheck::platform::systemConsole(),
+                                         scalecheck::platform::systemServices(),
+                                         scalecheck::console::systemPortInspection());
 }

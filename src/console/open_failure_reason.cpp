@@ -1,5 +1,7 @@
 #include "console/open_failure_reason.h"
 
+#include "console/line_settings.h"
+#include "console/system_text.h"
 #include "platform/cp1251.h"
 
 namespace scalecheck::console {
@@ -24,7 +26,6 @@ constexpr auto kBusy = cp1251(" занят другой программой");
 constexpr auto kNotSerial = cp1251(": это не последовательный порт.");
 constexpr auto kSettingsRefused = cp1251(": драйвер не принял настройки ");
 constexpr auto kNotOpened = cp1251(" не открылся");
-constexpr auto kCode = cp1251(" (код ");
 constexpr auto kConnectRefused =
     cp1251(": подключение отклонено, на этом порту никто не ждёт подключений.");
 constexpr auto kNoAnswerWithin = cp1251(": нет ответа за ");
@@ -38,77 +39,11 @@ constexpr auto kTheyTakeData = cp1251(". Они могут забирать да
 constexpr auto kNoTarget = cp1251("(нет такого устройства)");
 constexpr auto kNoPortsListed = cp1251("Последовательные порты не найдены.\r\n");
 
-// A name from the system, safe to show: printable ASCII as it is, '?' for
-// anything else (control bytes, and bytes of an encoding not Windows-1251).
-std::string shown(const std::string& name) {
-  std::string text = name;
-  for (char& c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte > 0x7E) c = '?';
-  }
-  return text;
-}
-
-// The OS's description of an error on one line, without a closing full stop.
-std::string osText(const OsError& error) {
-  std::string text = platform::osErrorText(error);
-  for (char& c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = ' ';
-  }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '.')) text.pop_back();
-  return text;
-}
-
-// ": text (код N)", as much of it as the error has.
-std::string osDetail(const OsError& error) {
-  const std::string text = osText(error);
-  std::string detail = text.empty() ? "" : ": " + text;
-  if (error.code != 0) detail += kCode.c_str() + std::to_string(error.code) + ")";
-  return detail;
-}
-
-const char* parityName(std::uint8_t parity) {
-  switch (parity) {
-    case parity::kNone:
-      return "None";
-    case parity::kOdd:
-      return "Odd";
-    case parity::kEven:
-      return "Even";
-    case parity::kMark:
-      return "Mark";
-    case parity::kSpace:
-      return "Space";
-    default:
-      return "?";
-  }
-}
-
-const char* stopBitsName(std::uint8_t stopBits) {
-  switch (stopBits) {
-    case stop_bits::kOne:
-      return "1";
-    case stop_bits::kOneAndHalf:
-      return "1.5";
-    case stop_bits::kTwo:
-      return "2";
-    default:
-      return "?";
-  }
-}
-
-// As the dialog names the line settings: "9600,Even,7,1".
-std::string lineSettingsText(const LinkSettings& settings) {
-  return std::to_string(settings.baudRate) + "," + parityName(settings.parity) + "," +
-         std::to_string(settings.dataBits) + "," + stopBitsName(settings.stopBits);
-}
-
 std::string holderList(const std::vector<DeviceHolder>& holders) {
   std::string list;
   for (const DeviceHolder& holder : holders) {
     if (!list.empty()) list += ", ";
-    list += holder.name.empty() ? "?" : shown(holder.name);
+    list += holder.name.empty() ? "?" : shownName(holder.name);
     list += " (pid " + std::to_string(holder.pid) + ")";
   }
   return list;
@@ -121,9 +56,9 @@ std::string presentPorts(const std::vector<PortInfo>& ports) {
   for (const PortInfo& port : ports) {
     if (!port.present) continue;
     list += list.empty() ? kPortsFound.c_str() : ", ";
-    list += shown(port.name);
-    if (!port.linkTarget.empty()) list += " -> " + shown(port.linkTarget);
-    if (!port.description.empty()) list += " (" + shown(port.description) + ")";
+    list += shownName(port.name);
+    if (!port.linkTarget.empty()) list += " -> " + shownName(port.linkTarget);
+    if (!port.description.empty()) list += " (" + shownName(port.description) + ")";
   }
   return list.empty() ? kNoPortsFound.c_str() : list + ".";
 }
@@ -133,14 +68,14 @@ std::string whyNotOpened(const SerialOpenFailure& failure) {
   switch (error.kind) {
     case FailureKind::kNoDevice:
       if (!failure.tried.linkTarget.empty() && !failure.tried.present) {
-        return kLinksTo.c_str() + shown(failure.tried.linkTarget) + kButNoSuchDevice.c_str() +
+        return kLinksTo.c_str() + shownName(failure.tried.linkTarget) + kButNoSuchDevice.c_str() +
                presentPorts(failure.ports);
       }
       return kNoSuchDevice.c_str() + presentPorts(failure.ports);
     case FailureKind::kNoPermission: {
       std::string text = kNoPermission.c_str();
       if (failure.missingGroup.empty()) return text;
-      const std::string group = shown(failure.missingGroup);
+      const std::string group = shownName(failure.missingGroup);
       return text + kJoinGroup.c_str() + group + ": sudo usermod -aG " + group + " $USER" +
              kLogInAgain.c_str();
     }
@@ -160,13 +95,13 @@ std::string whyNotOpened(const SerialOpenFailure& failure) {
 }
 
 std::string hostAndPort(const LinkSettings& settings) {
-  return shown(settings.host) + ":" + std::to_string(settings.tcpPort);
+  return shownName(settings.host) + ":" + std::to_string(settings.tcpPort);
 }
 
 }  // namespace
 
 std::string serialOpenFailureText(const SerialOpenFailure& failure) {
-  return kPort.c_str() + shown(failure.tried.device) + whyNotOpened(failure);
+  return kPort.c_str() + shownName(failure.tried.device) + whyNotOpened(failure);
 }
 
 std::string tcpConnectFailureText(const LinkSettings& settings, const OsError& error,
@@ -179,7 +114,7 @@ std::string tcpConnectFailureText(const LinkSettings& settings, const OsError& e
              kMilliseconds.c_str();
     case FailureKind::kNameNotFound: {
       const std::string text = osText(error);
-      return kAddress.c_str() + shown(settings.host) + kNotFound.c_str() +
+      return kAddress.c_str() + shownName(settings.host) + kNotFound.c_str() +
              (text.empty() ? "" : ": " + text) + ".";
     }
     default:
@@ -190,7 +125,7 @@ std::string tcpConnectFailureText(const LinkSettings& settings, const OsError& e
 std::string otherHoldersWarning(const std::string& device,
                                 const std::vector<DeviceHolder>& holders) {
   if (holders.empty()) return "";
-  return kAlsoOpenedBy.c_str() + shown(device) + kOpenedByOthers.c_str() + holderList(holders) +
+  return kAlsoOpenedBy.c_str() + shownName(device) + kOpenedByOthers.c_str() + holderList(holders) +
          kTheyTakeData.c_str();
 }
 
@@ -198,14 +133,14 @@ std::string portListText(const std::vector<PortInfo>& ports) {
   if (ports.empty()) return kNoPortsListed.c_str();
   std::string text;
   for (const PortInfo& port : ports) {
-    std::string line = "  " + shown(port.name);
-    if (port.device != port.name) line += "  " + shown(port.device);
+    std::string line = "  " + shownName(port.name);
+    if (port.device != port.name) line += "  " + shownName(port.device);
     if (!port.linkTarget.empty()) {
-      line += " -> " + shown(port.linkTarget);
+      line += " -> " + shownName(port.linkTarget);
       if (!port.present) line += std::string(" ") + kNoTarget.c_str();
     }
-    if (!port.byId.empty()) line += "  " + shown(port.byId);
-    if (!port.description.empty()) line += "  " + shown(port.description);
+    if (!port.byId.empty()) line += "  " + shownName(port.byId);
+    if (!port.description.empty()) line += "  " + shownName(port.description);
     text += line + "\r\n";
   }
   return text;

@@ -50,14 +50,16 @@ void showReading(const WeightReading& reading, platform::Console& console, platf
   measurementLog.append(record, std::strlen(record));
 }
 
-void showError(const ScaleLink& link, platform::Console& console) {
+// The detail number shown, 0 when nothing was.
+std::int32_t showError(const ScaleLink& link, platform::Console& console) {
   char message[kErrorTextSize];
   std::int32_t detail = 0;
-  if (link.errorText(message, &detail) == LinkError::kNone) return;
+  if (link.errorText(message, &detail) == LinkError::kNone) return 0;
   char number[16];
   std::snprintf(number, sizeof number, " %d", static_cast<int>(detail));
   writeText(console, number);
   writeText(console, message);
+  return detail;
 }
 
 }  // namespace
@@ -72,18 +74,23 @@ bool leaveRequested(platform::Console& console) {
 }
 
 void runPollLoop(ScaleLink& link, platform::Console& console, platform::Clock& clock,
-                 RecordFile& measurementLog) {
+                 RecordFile& measurementLog, PollListener* listener) {
   while (waitBeforePoll(console, clock)) {
+    if (listener != nullptr) listener->pollStarting();
     WeightReading reading;
-    if (pollReading(link, reading)) {
+    PollOutcome outcome;
+    outcome.gotReading = pollReading(link, reading);
+    if (outcome.gotReading) {
       showReading(reading, console, clock, measurementLog);
+      outcome.mode = reading.acquisitionMode;
     } else {
-      showError(link, console);
+      outcome.errorDetail = showError(link, console);
     }
     // Records kept back while a file could not be written go out as soon
     // as it can be again, even while no new reading comes.
     if (measurementLog.pendingCount() > 0) measurementLog.flush();
     if (link.deviceDump().pendingCount() > 0) link.deviceDump().flush();
+    if (listener != nullptr && !listener->pollEnded(outcome)) return;
   }
 }
 

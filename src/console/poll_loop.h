@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstdint>
+
 #include "link/record_file.h"
 #include "link/scale_link.h"
+#include "link/weight_reading.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 
@@ -13,11 +16,29 @@ namespace scalecheck::console {
 // when the terminal has gone, since then no Esc can ever come.
 bool leaveRequested(platform::Console& console);
 
+// How one poll went.
+struct PollOutcome {
+  bool gotReading = false;
+  AcquisitionMode mode = AcquisitionMode::kNone;  // with a reading: how it came
+  std::int32_t errorDetail = 0;                   // without: the detail shown (100 + code), or 0
+};
+
+// Told of each poll as the loop runs, to count, trace or end the run.
+class PollListener {
+ public:
+  virtual ~PollListener() = default;
+  virtual void pollStarting() = 0;
+  // Once the poll has been shown and its records written (or kept waiting).
+  // False ends the loop at once.
+  virtual bool pollEnded(const PollOutcome& outcome) = 0;
+};
+
 // Asks the scale for a weight about once a second, shows each reading as a
 // line and appends it to the measurement log; a failed poll shows the
 // link's error instead. Returns when the operator presses Esc (or asks the
-// program to stop by Ctrl+C, or the terminal has gone).
+// program to stop by Ctrl+C, or the terminal has gone), or when `listener`
+// (if any) says so after a poll.
 void runPollLoop(ScaleLink& link, platform::Console& console, platform::Clock& clock,
-                 RecordFile& measurementLog);
+                 RecordFile& measurementLog, PollListener* listener = nullptr);
 
 }  // namespace scalecheck::console

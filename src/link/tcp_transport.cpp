@@ -11,9 +11,7 @@ namespace scalecheck {
 namespace {
 
 constexpr std::uint16_t kWinsockVersion = 0x0202;  // Windows Sockets 2.2
-// A scale on the local network accepts within milliseconds; two seconds
-// also covers a slow routed link. Readiness is polled every 32 ms.
-constexpr std::uint32_t kConnectWindowMs = 2048;
+// Connect readiness is polled every 32 ms.
 constexpr std::uint32_t kConnectPollMs = 32;
 // Network latency replaces line time: 300 ms for the first byte, the same
 // 80 ms gap as on the serial line to end a reply.

@@ -16,6 +16,10 @@ namespace scalecheck {
 // the address and port stay the same.
 class TcpTransport final : public Transport {
  public:
+  // A scale on the local network accepts within milliseconds; two seconds
+  // also cover a slow routed link.
+  static constexpr std::uint32_t kConnectWindowMs = 2048;
+
   TcpTransport(platform::Sockets& sockets, platform::Clock& clock);
 
   // Connects to the host and port of `settings`, or keeps the connection

@@ -13,7 +13,9 @@ struct DeviceHolder {
 
 // The processes other than this one that have `device` open, by process id.
 // Linux looks through /proc and skips what it may not read (other users'
-// processes, unless run as root). Windows has no cheap way to tell: none.
+// processes, unless run as root); a process that also holds the master end
+// of a pseudo-terminal is its other side, not another reader, and is left
+// out. Windows has no cheap way to tell: none.
 std::vector<DeviceHolder> otherHolders(const std::string& device);
 
 // The group whose members may open `device`, when this user is not one of

@@ -1,10 +1,13 @@
 #include <grp.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/device_holders.h"
 #include "platform/fs_entries_posix.h"
@@ -36,6 +39,45 @@ bool holdsDevice(const std::string& process, dev_t device) {
     if (stat(path.c_str(), &target) == 0 && S_ISCHR(target.st_mode) && target.st_rdev == device) {
       return true;
     }
+  }
+  return false;
+}
+
+// The number N of a pseudo-terminal /dev/pts/N, or -1 for another device.
+// Their major numbers are 136 to 143, 256 terminals each.
+int ptyIndex(dev_t device) {
+  const unsigned int number = major(device);
+  if (number < 136 || number > 143) return -1;
+  return static_cast<int>((number - 136) * 256 + minor(device));
+}
+
+// The pseudo-terminal a master descriptor (/dev/ptmx) serves: the
+// "tty-index:" line of its /proc fdinfo; -1 when there is none. fopen: a
+// stream, or null with errno; fgets: the buffer, or null at the end.
+int masterPtyIndex(const std::string& process, const std::string& descriptor) {
+  std::FILE* info = std::fopen((process + "/fdinfo/" + descriptor).c_str(), "re");
+  if (info == nullptr) return -1;
+  constexpr const char* kField = "tty-index:";
+  int index = -1;
+  char line[128];
+  while (index < 0 && std::fgets(line, sizeof line, info) != nullptr) {
+    if (std::strncmp(line, kField, std::strlen(kField)) == 0) {
+      index = std::atoi(line + std::strlen(kField));
+    }
+  }
+  std::fclose(info);
+  return index;
+}
+
+// A process that holds a pseudo-terminal's master end is the other end of
+// that line (a scale simulator, a terminal window), not a second reader of
+// what the scale sends.
+bool holdsPtyMaster(const std::string& process, int index) {
+  const std::string folder = process + "/fd";
+  for (const std::string& descriptor : entryNames(folder)) {
+    const std::string target = linkText(pathIn(folder, descriptor));
+    if (target != "/dev/ptmx" && target != "/dev/pts/ptmx") continue;
+    if (masterPtyIndex(process, descriptor) == index) return true;
   }
   return false;
 }
@@ -79,6 +121,8 @@ std::vector<DeviceHolder> otherHolders(const std::string& device) {
     if (!isProcessId(entry) || entry == self) continue;
     const std::string process = pathIn("/proc", entry);
     if (!holdsDevice(process, wanted.st_rdev)) continue;
+    const int pty = ptyIndex(wanted.st_rdev);
+    if (pty >= 0 && holdsPtyMaster(process, pty)) continue;
     holders.push_back(DeviceHolder{std::atoi(entry.c_str()), firstLine(process + "/comm")});
   }
   std::sort(holders.begin(), holders.end(),

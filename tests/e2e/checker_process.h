@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "e2e/child_process.h"
 #include "e2e/deadline.h"
@@ -52,7 +53,8 @@ class CheckerProcess {
   }
 
   // Starts it with pipes instead of a terminal; `closeInput` ends its input.
-  bool startWithPipes(const std::string& workDir, const std::string& portDir) {
+  bool startWithPipes(const std::string& workDir, const std::string& portDir,
+                      const std::vector<std::string>& arguments = {}) {
     int input[2];
     int output[2];
     // pipe2: 0, or -1 with errno.
@@ -62,7 +64,9 @@ class CheckerProcess {
       ::close(input[1]);
       return false;
     }
-    const bool started = process_.start(launchFor(workDir, portDir, input[0], output[1], false));
+    Launch launch = launchFor(workDir, portDir, input[0], output[1], false);
+    launch.arguments = arguments;
+    const bool started = process_.start(launch);
     ::close(input[0]);
     ::close(output[1]);
     keyboard_ = input[1];

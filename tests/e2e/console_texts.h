@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ using testing::kCombinedTag;
 using testing::kNoData;
 using testing::kPortNotOpened;
 using testing::kStreamTag;
+using testing::kTitle;
 using testing::kTwoStepTag;
 using testing::kUnknownStream;
 using testing::recordsLost;
@@ -72,6 +74,27 @@ inline bool cutIntoPieces(const std::string& text, const std::vector<std::string
   }
   rest.clear();
   return true;
+}
+
+// What every polling run ends with: its summary line, then the line break
+// that ends the program's output. Cuts it off `screen` into `summary`;
+// false when the screen does not end so.
+inline bool cutSummary(std::string& screen, std::string& summary) {
+  const std::size_t at = screen.rfind("\r\nОпросов: ");
+  if (at == std::string::npos || screen.compare(screen.size() - 3, 3, ".\r\n") != 0) return false;
+  summary = screen.substr(at);
+  screen.erase(at);
+  return true;
+}
+
+// How the summary of a run that showed `pieces` (reading lines and error
+// texts) begins: the polls and the readings among them.
+inline std::string summaryStart(const std::vector<std::string>& pieces) {
+  const auto readings = std::count_if(pieces.begin(), pieces.end(), [](const std::string& piece) {
+    return piece.compare(0, 2, "  ") == 0;
+  });
+  return "\r\nОпросов: " + std::to_string(pieces.size()) +
+         ", показаний: " + std::to_string(readings);
 }
 
 // The pieces with each run of equal ones shown once: how many polls fall

@@ -25,6 +25,30 @@ bool deviceExists(const char* path) {
   return stat(path, &entry) == 0;
 }
 
+// The line after a port that did not open; which ports it offers instead
+// depends on the machine.
+const std::string kNoDeviceReason =
+    "\r\nПорт " + std::string(kMissingDevice) + ": такого устройства нет. ";
+
+// The program showed `screen`, then, after a port that did not open, the
+// reason line, then the line break that ends every run.
+::testing::AssertionResult showed(const std::string& output, const std::string& screen) {
+  std::string rest =
+      output.compare(0, screen.size(), screen) == 0 ? output.substr(screen.size()) : "(differs)";
+  if (screen.size() >= kPortNotOpened.size() &&
+      screen.compare(screen.size() - kPortNotOpened.size(), kPortNotOpened.size(),
+                     kPortNotOpened) == 0) {
+    const std::size_t end = rest.find("\r\n", 2);
+    const bool reason = rest.compare(0, kNoDeviceReason.size(), kNoDeviceReason) == 0 &&
+                        end != std::string::npos && rest[end - 1] == '.';
+    rest = reason ? rest.substr(end) : "(no reason line)";
+  }
+  if (rest != "\r\n") {
+    return ::testing::AssertionFailure() << "the program showed\n" << output << "\nnot\n" << screen;
+  }
+  return ::testing::AssertionSuccess();
+}
+
 struct RefusedDialog {
   const char* name;
   std::vector<std::string> answers;
@@ -38,8 +62,8 @@ void PrintTo(const RefusedDialog& row, std::ostream* out) {
 
 class RefusedDialogTest : public ::testing::TestWithParam<RefusedDialog> {};
 
-// Each refusal shows its text, then the program waits for one key, unechoed,
-// and ends with status 0 on it.
+// Each refusal shows its text (and why a port did not open), then the
+// program waits for one key, unechoed, and ends with status 0 on it.
 TEST_P(RefusedDialogTest, ShowsWhyAndEndsOnOneKey) {
   const std::vector<std::string>& answers = GetParam().answers;
   if (answers.back() == "com200" && deviceExists(kMissingDevice)) {
@@ -63,7 +87,7 @@ TEST_P(RefusedDialogTest, ShowsWhyAndEndsOnOneKey) {
   const ExitStatus status = checker.waitForExit();
   EXPECT_TRUE(status.exited) << "signal " << status.signal;
   EXPECT_EQ(status.code, 0);
-  EXPECT_EQ(checker.output(), GetParam().screen);
+  EXPECT_TRUE(showed(checker.output(), GetParam().screen));
   EXPECT_FALSE(work.exists("#Log.csv"));
   EXPECT_FALSE(work.exists("#DeviceIO"));
 }
@@ -107,7 +131,7 @@ TEST_P(PipedDialogTest, EndsByItselfAtTheEndOfInput) {
   const ExitStatus status = checker.waitForExit();
   EXPECT_TRUE(status.exited) << "signal " << status.signal;
   EXPECT_EQ(status.code, 0);
-  EXPECT_EQ(checker.output(), GetParam().screen);
+  EXPECT_TRUE(showed(checker.output(), GetParam().screen));
 }
 
 INSTANTIATE_TEST_SUITE_P(

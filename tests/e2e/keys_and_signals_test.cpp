@@ -24,7 +24,7 @@ const std::string kReading = kStreamTag + " Ст[1,234] кг";
 
 // Waits for the end of the run, then checks it ended as it should, however
 // it was asked to: status 0; nothing but readings after the dialog (no echo
-// of a key, no stray byte); the terminal back in its edited, echoed mode;
+// of a key, no stray byte), then the summary; the terminal back in its edited, echoed mode;
 // the port free for the next program.
 void expectCleanEnd(ScaleSession& session) {
   CheckerProcess& checker = session.checker();
@@ -34,8 +34,10 @@ void expectCleanEnd(ScaleSession& session) {
 
   std::vector<std::string> pieces;
   std::string rest;
-  EXPECT_TRUE(cutIntoPieces(session.afterDialog(), {kReading}, pieces, rest))
+  std::string summary;
+  EXPECT_TRUE(cutIntoPieces(session.shownBeforeSummary(summary), {kReading}, pieces, rest))
       << "unexpected output: " << ::testing::PrintToString(rest);
+  EXPECT_EQ(summary.rfind(summaryStart(pieces), 0), 0U) << summary;
 
   termios restored{};
   ASSERT_TRUE(terminalSettings(checker.terminalPath(), restored));

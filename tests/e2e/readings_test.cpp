@@ -93,10 +93,13 @@ TEST_P(EachKind, ShowsLogsAndDumpsItsReadings) {
   // of Esc, no line breaks between readings.
   std::vector<std::string> pieces;
   std::string rest;
-  ASSERT_TRUE(cutIntoPieces(session.afterDialog(), {first.line, second.line}, pieces, rest))
+  std::string summary;
+  ASSERT_TRUE(
+      cutIntoPieces(session.shownBeforeSummary(summary), {first.line, second.line}, pieces, rest))
       << "unexpected output: " << ::testing::PrintToString(rest) << "\nin\n"
       << checker.output();
   EXPECT_EQ(withoutRepeats(pieces), (std::vector<std::string>{first.line, second.line}));
+  EXPECT_EQ(summary.rfind(summaryStart(pieces), 0), 0U) << summary;
 
   const std::vector<ShownReading> readings = readingsIn(pieces, {first, second});
   EXPECT_TRUE(logHolds(session.work().read("#Log.csv"), readings, from, to));
@@ -133,10 +136,13 @@ TEST(QuietScale, ShowsNoDataThenReadingsAgain) {
 
   std::vector<std::string> pieces;
   std::string rest;
-  ASSERT_TRUE(cutIntoPieces(session.afterDialog(), {reading.line, kNoData}, pieces, rest))
+  std::string summary;
+  ASSERT_TRUE(
+      cutIntoPieces(session.shownBeforeSummary(summary), {reading.line, kNoData}, pieces, rest))
       << "unexpected output: " << ::testing::PrintToString(rest);
   EXPECT_EQ(withoutRepeats(pieces),
             (std::vector<std::string>{reading.line, kNoData, reading.line}));
+  EXPECT_EQ(summary.rfind(summaryStart(pieces), 0), 0U) << summary;
   const std::vector<ShownReading> readings = readingsIn(pieces, {reading});
   EXPECT_TRUE(logHolds(session.work().read("#Log.csv"), readings, from, to));
   EXPECT_EQ(session.work().read("#DeviceIO"), dumpOf(readings));
@@ -155,9 +161,11 @@ TEST(UnknownStream, ShowsUnknownDataAndStoresNothing) {
 
   std::vector<std::string> pieces;
   std::string rest;
-  ASSERT_TRUE(cutIntoPieces(session.afterDialog(), {kUnknownStream}, pieces, rest))
+  std::string summary;
+  ASSERT_TRUE(cutIntoPieces(session.shownBeforeSummary(summary), {kUnknownStream}, pieces, rest))
       << "unexpected output: " << ::testing::PrintToString(rest);
   EXPECT_GE(pieces.size(), 2U);
+  EXPECT_EQ(summary.rfind(summaryStart(pieces), 0), 0U) << summary;
   EXPECT_FALSE(session.work().exists("#Log.csv"));
   EXPECT_FALSE(session.work().exists("#DeviceIO"));
 }

@@ -46,6 +46,14 @@ class ScaleSession {
     return all.compare(0, dialog().size(), dialog()) == 0 ? all.substr(dialog().size()) : "";
   }
 
+  // What the program wrote between the dialog and the summary line that
+  // ends every run (kept in `summary`); empty when either is missing.
+  std::string shownBeforeSummary(std::string& summary) const {
+    std::string screen = afterDialog();
+    summary.clear();
+    return cutSummary(screen, summary) ? screen : "";
+  }
+
   ScaleSimProcess& sim() { return sim_; }
   CheckerProcess& checker() { return checker_; }
   const ScratchDir& work() const { return work_; }

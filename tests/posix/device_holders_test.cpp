@@ -19,12 +19,19 @@ TEST(DeviceHolders, NamesTheOtherProcessesThatHoldTheDevice) {
   // This process holds the terminal too, and is no "other" holder.
   const int own = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_GE(own, 0);
+  // fcntl: 0, or -1 with errno. Only the child given the master holds it.
+  ASSERT_EQ(fcntl(pty.master(), F_SETFD, FD_CLOEXEC), 0);
   e2e::ChildProcess holder;
   e2e::Launch launch;
   launch.program = "/bin/sleep";
   launch.arguments = {"100"};
   launch.input = launch.output = own;
   ASSERT_TRUE(holder.start(launch));
+  // A child with both ends is the terminal's other side (as a scale
+  // simulator is), not a second reader: never named.
+  e2e::ChildProcess otherSide;
+  launch.input = pty.master();
+  ASSERT_TRUE(otherSide.start(launch));
 
   // The child holds the terminal from the fork on, and is named "sleep"
   // once it has started that program.
@@ -40,6 +47,8 @@ TEST(DeviceHolders, NamesTheOtherProcessesThatHoldTheDevice) {
 
   holder.signal(SIGKILL);
   holder.wait(e2e::Deadline());
+  otherSide.signal(SIGKILL);
+  otherSide.wait(e2e::Deadline());
   EXPECT_TRUE(otherHolders(pty.slavePath()).empty());
   ::close(own);
   EXPECT_TRUE(otherHolders("/nonexistent/ttyX").empty());

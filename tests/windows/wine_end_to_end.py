@@ -9,12 +9,15 @@ console; scale-sim streams into a pseudo-terminal mapped as COM42 of the
 build's Wine prefix. The test answers the two questions, waits for readings,
 ends the run and checks what the console showed, then "#Log.csv" and
 "#DeviceIO" byte for byte. The Linux build runs against the same scale first:
-both must write the same bytes apart from the time stamps. Exits with 0 when
-all passed.
+both must write the same bytes apart from the time stamps. Then the command
+line: --help, --version, --list, a run of two polls on COM42, a port that
+does not exist and a wrong argument, each with its output piped as a script
+reads it. Exits with 0 when all passed.
 """
 import contextlib
 import os
 import re
+import subprocess
 import sys
 import tempfile
 import time
@@ -22,8 +25,8 @@ import time
 # Tests leave nothing in the source tree, not even compiled Python.
 sys.dont_write_bytecode = True
 from wine_harness import (  # noqa: E402 (after the line above)
-    Failure, MappedComPort, ScaleSim, TerminalProgram, ensure_wine_prefix, require_program,
-    script_main)
+    WAIT_LIMIT_S, Failure, MappedComPort, ScaleSim, TerminalProgram, end_wine_run,
+    ensure_wine_prefix, require_program, script_main)
 
 # windows_serial_pty maps COM40 and wine_link_tests.py COM41: tests that run
 # side by side share the prefix.
@@ -52,6 +55,10 @@ RECORD = re.compile(STAMP + re.escape((';"%s";1,234' % READING).encode("cp1251")
 # The 21 bytes after a frame's CR LF: a whole frame and the start of the
 # next, each LF stored as CR LF.
 DUMP_BLOCK = b"ST,GS,+  1.234kg\r\r\nST,"
+
+
+# The line that ends every polling run, for `count` readings of the stream.
+SUMMARY = "\nОпросов: %d, показаний: %d (~22: %d), ошибок: 0.\n"
 
 
 def readings(text):
@@ -163,10 +170,53 @@ def run_under_wine(wine_run, program_path, scale_sim, work):
     if not text.startswith(DIALOG):
         raise Failure("the console should begin with\n%r\nbut showed\n%r" % (DIALOG, text))
     count = readings(text)
-    if text[len(DIALOG):] != READING * count:
-        raise Failure("after the dialog the console should show only readings %r, but showed\n%r"
-                      % (READING, text[len(DIALOG):]))
+    if text[len(DIALOG):] != READING * count + SUMMARY % (count, count, count):
+        raise Failure("after the dialog the console should show only readings %r and the "
+                      "summary, but showed\n%r" % (READING, text[len(DIALOG):]))
     return check_files(files, count, started, time.time(), "scalecheck.exe under Wine")
+
+
+def run_piped(wine_run, program_path, arguments, folder):
+    """scalecheck.exe with `arguments`, its input ended at once and its output
+    piped (Windows-1251 bytes as written); its status and text."""
+    process = subprocess.Popen([wine_run, program_path] + arguments, cwd=folder,
+                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL)
+    try:
+        output, _ = process.communicate(timeout=WAIT_LIMIT_S)
+    except subprocess.TimeoutExpired:
+        end_wine_run(process)
+        raise Failure("scalecheck.exe %s did not end" % " ".join(arguments))
+    return process.returncode, re.sub(r"\r*\n", "\n", output.decode("cp1251"))
+
+
+def check_command_line(wine_run, program_path, scale_sim, work):
+    prefix = ensure_wine_prefix(wine_run, program_path, [])
+    files = os.path.join(work, "wine-command-line")
+    os.mkdir(files)
+    # Ports from 10 on open by their device-namespace name.
+    run = ("\n  Опрос: \\\\.\\com%d, 9600,None,8,1\n" % COM_NUMBER + READING * 2
+           + SUMMARY % (2, 2, 2))
+    expected = (
+        (["--help"], 0, lambda text: text.startswith("Проверка связи") and "--port" in text),
+        (["--version"], 0, lambda text: text == "scalecheck 1.1.0\n"),
+        # Wine lists the ports it registered itself (COM42 is a link made by
+        # hand, which Windows programs can open but not list).
+        (["--list"], 0, lambda text: all(line.startswith("  COM") for line in text.splitlines())
+         or text == "Последовательные порты не найдены.\n"),
+        (["--port", "com%d" % COM_NUMBER, "--count", "2"], 0, lambda text: text.endswith(run)),
+        (["--port", "com43"], 3, lambda text: "\nПорт \\\\.\\com43: такого устройства нет." in text),
+        (["--count", "x"], 2, lambda text: text.startswith("Ошибка в параметрах: ")),
+    )
+    with contextlib.ExitStack() as stack:
+        com = stack.enter_context(MappedComPort(prefix, COM_NUMBER))
+        stack.enter_context(ScaleSim(scale_sim, ["--pty", com.path, "--kind", "stream"],
+                                     os.path.join(work, "command-line-sim.log")))
+        for arguments, status, fits in expected:
+            got, text = run_piped(wine_run, program_path, arguments, files)
+            if got != status or not fits(text):
+                raise Failure("scalecheck.exe %s ended with status %d (not %d) and wrote\n%r"
+                              % (" ".join(arguments), got, status, text))
 
 
 def run(wine_run, program, scale_sim, native):
@@ -177,6 +227,7 @@ def run(wine_run, program, scale_sim, native):
     with tempfile.TemporaryDirectory(prefix="scalecheck_wine_e2e_") as work:
         linux_log = run_on_linux(native, scale_sim, work)
         wine_log = run_under_wine(wine_run, program, scale_sim, work)
+        check_command_line(wine_run, program, scale_sim, work)
     # Each log holds records of one form only: the same bytes, stamps aside.
     # Both dumps were held to the same blocks above.
     if linux_log.split(b"\r\n")[0] != wine_log.split(b"\r\n")[0]:

@@ -1,0 +1,336 @@
+#include "console/command_line.h"
+
+#include <map>
+
+#include "console/line_settings.h"
+#include "console/system_text.h"
+#include "link/bounded_text.h"
+#include "platform/cp1251.h"
+
+namespace scalecheck::console {
+namespace {
+
+using platform::cp1251;
+
+constexpr auto kUnknown = cp1251("неизвестный параметр ");
+constexpr auto kAfter = cp1251("после ");
+constexpr auto kNeedsValue = cp1251(" нужно значение");
+constexpr auto kOpenQuote = cp1251("«");
+constexpr auto kCloseQuote = cp1251("»");
+constexpr auto kTakesNoValue = cp1251(" пишется без значения");
+constexpr auto kStandsAlone = cp1251(" пишется без других параметров");
+constexpr auto kPortOrTcp = cp1251("укажите --port ПОРТ или --tcp АДРЕС:ПОРТ");
+constexpr auto kNotBoth = cp1251("--port и --tcp не сочетаются, нужно одно из них");
+constexpr auto kSerialOnly = cp1251(" задаётся только вместе с --port");
+constexpr auto kBadValueOf = cp1251("у ");
+constexpr auto kBadValue = cp1251(" неверное значение ");
+constexpr auto kPortValues =
+    cp1251("нужен comN или N (1..256) либо путь к устройству, например /dev/ttyUSB0");
+constexpr auto kTcpValues = cp1251(
+    "нужен АДРЕС:ПОРТ, например 10.0.0.5:4001 (адрес не длиннее 15 символов, порт 1..65535)");
+constexpr auto kSettingsValues = cp1251("нужен вариант 1 или 2");
+constexpr auto kBaudValues = cp1251("нужна скорость в бит/с, например 19200");
+constexpr auto kDataValues = cp1251("нужно 7 или 8");
+constexpr auto kParityValues = cp1251("нужно none, even или odd");
+constexpr auto kStopValues = cp1251("нужно 1 или 2");
+constexpr auto kCountValues = cp1251("нужно число опросов от 1");
+constexpr auto kTraceValues = cp1251("нужно имя файла");
+
+constexpr auto kUsageLine = cp1251(
+    "Запуск: scalecheck [--port ПОРТ | --tcp АДРЕС:ПОРТ] [параметры]; подробнее: scalecheck "
+    "--help\n");
+constexpr auto kUsage = cp1251(R"(Проверка связи с весами Talvex без печати.
+
+Запуск:
+  scalecheck                  вопросы о настройках и порте, затем опрос до Esc
+  scalecheck --port ПОРТ [--settings 1|2] [--baud N] [--data 7|8]
+             [--parity none|even|odd] [--stop 1|2] [--count N] [--trace ФАЙЛ]
+  scalecheck --tcp АДРЕС:ПОРТ [--count N] [--trace ФАЙЛ]
+  scalecheck --list           последовательные порты системы
+  scalecheck --version        версия программы
+  scalecheck --help, -h       эта справка
+
+С --port или --tcp вопросов нет: программа сразу опрашивает весы, как после
+ответов на вопросы, до Esc, Ctrl+C или N опросов (--count).
+  --port ПОРТ        com1, COM1 или 1 (1..256) либо путь к устройству,
+                     например /dev/ttyUSB0 или /dev/serial/by-id/...
+  --settings 1|2     1: 9600,None,8,1 (по умолчанию); 2: 9600,Even,7,1 (RLV)
+  --baud N           скорость, бит/с (например 1200 ... 115200)
+  --data 7|8         биты данных
+  --parity P         чётность: none, even или odd
+  --stop 1|2         стоповые биты
+  --tcp АДРЕС:ПОРТ   весы за преобразователем RS-232 в Ethernet
+  --count N          закончить после N опросов
+  --trace ФАЙЛ       дописывать в ФАЙЛ каждый отправленный и принятый байт
+
+Код завершения с параметрами: 0 - есть хотя бы одно показание; 1 - связь
+открыта, но показаний нет; 2 - ошибка в параметрах; 3 - не удалось
+подключиться к весам. Без параметров программа всегда завершается с 0.
+)");
+
+// An argument longer than this is shown cut, so that no argument can flood
+// the message.
+constexpr std::size_t kShownArgumentLength = 64;
+constexpr std::uint64_t kHighestCount = 0xFFFFFFFFU;
+constexpr std::uint64_t kHighestBaud = 0x7FFFFFFF;
+constexpr std::uint64_t kHighestComNumber = 256;
+constexpr std::uint64_t kHighestTcpPort = 65535;
+
+enum class Option : std::uint8_t {
+  kPort,
+  kTcp,
+  kSettings,
+  kBaud,
+  kData,
+  kParity,
+  kStop,
+  kCount,
+  kTrace,
+  kVersion,
+  kList,
+};
+
+struct KnownOption {
+  const char* name;
+  Option option;
+  bool takesValue;
+  bool serialOnly;
+};
+
+constexpr KnownOption kOptions[] = {
+    {"--port", Option::kPort, true, false},        {"--tcp", Option::kTcp, true, false},
+    {"--settings", Option::kSettings, true, true}, {"--baud", Option::kBaud, true, true},
+    {"--data", Option::kData, true, true},         {"--parity", Option::kParity, true, true},
+    {"--stop", Option::kStop, true, true},         {"--count", Option::kCount, true, false},
+    {"--trace", Option::kTrace, true, false},      {"--version", Option::kVersion, false, false},
+    {"--list", Option::kList, false, false},
+};
+
+// What was given: each option, and its last value.
+using GivenOptions = std::map<Option, std::pair<const KnownOption*, std::string>>;
+
+std::string quoted(const std::string& argument) {
+  std::string text = shownName(argument.substr(0, kShownArgumentLength));
+  if (argument.size() > kShownArgumentLength) text += "...";
+  return kOpenQuote.c_str() + text + kCloseQuote.c_str();
+}
+
+CommandLine usageError(const std::string& error) {
+  CommandLine line;
+  line.action = ProgramAction::kUsageError;
+  line.error = error;
+  return line;
+}
+
+CommandLine badValue(const KnownOption& known, const std::string& value, const char* expected) {
+  return usageError(kBadValueOf.c_str() + std::string(known.name) + kBadValue.c_str() +
+                    quoted(value) + ", " + expected);
+}
+
+const KnownOption* findOption(const std::string& name) {
+  for (const KnownOption& known : kOptions) {
+    if (name == known.name) return &known;
+  }
+  return nullptr;
+}
+
+// Decimal digits only, from `low` to `high`.
+bool parseNumber(const std::string& text, std::uint64_t low, std::uint64_t high,
+                 std::uint64_t& value) {
+  constexpr std::size_t kMostDigits = 10;  // any 32-bit value; more cannot be in range
+  if (text.empty() || text.size() > kMostDigits) return false;
+  value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return value >= low && value <= high;
+}
+
+std::string lowerAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// "comN", "COMN" or "N" as the dialog takes them; a name with a slash or a
+// backslash is a device path ("/dev/ttyUSB0", "\\.\COM12").
+bool parsePort(const std::string& text, LinkSettings& settings) {
+  if (text.find_first_of("/\\") != std::string::npos) {
+    settings.devicePath = text;
+    return true;
+  }
+  const bool prefixed = text.size() > 3 && lowerAscii(text.substr(0, 3)) == "com";
+  std::uint64_t number = 0;
+  if (!parseNumber(prefixed ? text.substr(3) : text, 1, kHighestComNumber, number)) return false;
+  settings.comNumber = static_cast<std::int32_t>(number);
+  return true;
+}
+
+// "HOST:PORT", the host short enough for the link's 15 characters.
+bool parseTcp(const std::string& text, LinkSettings& settings) {
+  const std::size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0 || colon >= kHostSize) return false;
+  std::uint64_t port = 0;
+  if (!parseNumber(text.substr(colon + 1), 1, kHighestTcpPort, port)) return false;
+  settings = LinkSettings{};
+  settings.mode = LinkMode::kTcp;
+  copyBounded(settings.host, text.substr(0, colon).c_str());
+  settings.tcpPort = static_cast<std::int32_t>(port);
+  return true;
+}
+
+bool parseParity(const std::string& text, std::uint8_t& code) {
+  const std::string name = lowerAscii(text);
+  if (name == "none") code = parity::kNone;
+  if (name == "even") code = parity::kEven;
+  if (name == "odd") code = parity::kOdd;
+  return name == "none" || name == "even" || name == "odd";
+}
+
+// Every argument matched with its option; an unknown one, or one without
+// its value, is a usage error.
+bool collectOptions(const std::vector<std::string>& arguments, GivenOptions& given,
+                    CommandLine& error) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    const std::size_t equals =
+        argument.rfind("--", 0) == 0 ? argument.find('=') : std::string::npos;
+    const std::string name = argument.substr(0, equals);
+    const KnownOption* known = findOption(name);
+    if (known == nullptr) {
+      error = usageError(kUnknown.c_str() + quoted(argument));
+      return false;
+    }
+    std::string value;
+    if (equals != std::string::npos) {
+      if (!known->takesValue) {
+        error = usageError(name + kTakesNoValue.c_str());
+        return false;
+      }
+      value = argument.substr(equals + 1);
+    } else if (known->takesValue) {
+      if (i + 1 == arguments.size()) {
+        error = usageError(kAfter.c_str() + name + kNeedsValue.c_str());
+        return false;
+      }
+      value = arguments[++i];
+    }
+    given[known->option] = {known, value};
+  }
+  return true;
+}
+
+// The line settings and port of --port, or the address of --tcp.
+bool linkFrom(const GivenOptions& given, LinkSettings& settings, CommandLine& error) {
+  auto value = [&given](Option option) -> const std::string* {
+    const auto found = given.find(option);
+    return found != given.end() ? &found->second.second : nullptr;
+  };
+  auto fail = [&given, &error](Option option, const char* expected) {
+    const auto& [known, text] = given.at(option);
+    error = badValue(*known, text, expected);
+    return false;
+  };
+  if (const std::string* tcp = value(Option::kTcp)) {
+    return parseTcp(*tcp, settings) || fail(Option::kTcp, kTcpValues.c_str());
+  }
+  std::uint64_t number = 0;
+  const std::string* option = value(Option::kSettings);
+  if (option != nullptr && !parseNumber(*option, kFirstLineOption, kLastLineOption, number)) {
+    return fail(Option::kSettings, kSettingsValues.c_str());
+  }
+  settings = serialLineOption(option != nullptr ? static_cast<std::int32_t>(number) : 1);
+  if (!parsePort(*value(Option::kPort), settings)) return fail(Option::kPort, kPortValues.c_str());
+  if (const std::string* baud = value(Option::kBaud)) {
+    if (!parseNumber(*baud, 1, kHighestBaud, number))
+      return fail(Option::kBaud, kBaudValues.c_str());
+    settings.baudRate = static_cast<std::int32_t>(number);
+  }
+  if (const std::string* data = value(Option::kData)) {
+    if (!parseNumber(*data, 7, 8, number)) return fail(Option::kData, kDataValues.c_str());
+    settings.dataBits = static_cast<std::uint8_t>(number);
+  }
+  if (const std::string* parity = value(Option::kParity)) {
+    if (!parseParity(*parity, settings.parity)) return fail(Option::kParity, kParityValues.c_str());
+  }
+  if (const std::string* stop = value(Option::kStop)) {
+    if (!parseNumber(*stop, 1, 2, number)) return fail(Option::kStop, kStopValues.c_str());
+    settings.stopBits = number == 1 ? stop_bits::kOne : stop_bits::kTwo;
+  }
+  return true;
+}
+
+CommandLine pollCommand(const GivenOptions& given) {
+  const bool port = given.count(Option::kPort) != 0;
+  const bool tcp = given.count(Option::kTcp) != 0;
+  if (port && tcp) return usageError(kNotBoth.c_str());
+  if (!port && !tcp) return usageError(kPortOrTcp.c_str());
+  if (tcp) {
+    for (const auto& [option, entry] : given) {
+      if (entry.first->serialOnly)
+        return usageError(entry.first->name + std::string(kSerialOnly.c_str()));
+    }
+  }
+  CommandLine line;
+  line.action = ProgramAction::kPoll;
+  if (!linkFrom(given, line.settings, line)) return line;
+  std::uint64_t count = 0;
+  if (const auto found = given.find(Option::kCount); found != given.end()) {
+    if (!parseNumber(found->second.second, 1, kHighestCount, count)) {
+      return badValue(*found->second.first, found->second.second, kCountValues.c_str());
+    }
+    line.pollLimit = static_cast<std::uint32_t>(count);
+  }
+  if (const auto found = given.find(Option::kTrace); found != given.end()) {
+    if (found->second.second.empty()) {
+      return badValue(*found->second.first, found->second.second, kTraceValues.c_str());
+    }
+    line.tracePath = found->second.second;
+  }
+  return line;
+}
+
+std::string withCrLf(const char* text) {
+  std::string lines;
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (*c == '\n') lines += '\r';
+    lines += *c;
+  }
+  return lines;
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
+  CommandLine line;
+  if (arguments.empty()) return line;
+  for (const std::string& argument : arguments) {
+    if (argument == "--help" || argument == "-h") {
+      line.action = ProgramAction::kHelp;
+      return line;
+    }
+  }
+  GivenOptions given;
+  if (!collectOptions(arguments, given, line)) return line;
+  for (const Option alone : {Option::kVersion, Option::kList}) {
+    const auto found = given.find(alone);
+    if (found == given.end()) continue;
+    if (arguments.size() != 1)
+      return usageError(found->second.first->name + std::string(kStandsAlone.c_str()));
+    line.action = alone == Option::kVersion ? ProgramAction::kVersion : ProgramAction::kListPorts;
+    return line;
+  }
+  return pollCommand(given);
+}
+
+std::string usageText() {
+  return withCrLf(kUsage.c_str());
+}
+
+std::string usageLine() {
+  return withCrLf(kUsageLine.c_str());
+}
+
+}  // namespace scalecheck::console

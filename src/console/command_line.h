@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "link/link_settings.h"
+
+namespace scalecheck::console {
+
+// What the program was asked to do from its command line.
+enum class ProgramAction : std::uint8_t {
+  kDialog,      // no arguments: the questions, then polling until Esc
+  kHelp,        // --help, -h
+  kVersion,     // --version
+  kListPorts,   // --list
+  kPoll,        // --port or --tcp: poll without questions
+  kUsageError,  // anything else
+};
+
+struct CommandLine {
+  ProgramAction action = ProgramAction::kDialog;
+  LinkSettings settings;        // kPoll: the link to poll
+  std::uint32_t pollLimit = 0;  // kPoll: polls before the run ends; 0: until Esc or Ctrl+C
+  std::string tracePath;        // kPoll: the trace file; empty for none
+  std::string error;            // kUsageError: what is wrong, naming the argument (Windows-1251)
+};
+
+// Reads the arguments (without the program's name). --help anywhere asks for
+// help; --version and --list stand alone; --port or --tcp (not both) start
+// a run, with the line settings of option 1 or 2 (--settings) changed by
+// --baud, --data, --parity and --stop, which only a serial port takes. An
+// option's value follows it, or is joined to it by '=' (--baud=19200).
+// Given twice, the later value counts.
+CommandLine parseCommandLine(const std::vector<std::string>& arguments);
+
+// The help of --help, and the one line shown after a mistake: Windows-1251,
+// each line ending in CR LF.
+std::string usageText();
+std::string usageLine();
+
+}  // namespace scalecheck::console

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "link/record_file.h"
+#include "platform/console.h"
+#include "platform/os_error.h"
+
+namespace scalecheck::console {
+
+// Tells the operator when a data file stops taking records, and when it
+// takes them again; meanwhile its records wait in memory (RecordFile). One
+// line each time, not one for every record that waits.
+class FileWatch {
+ public:
+  // `name` as the operator knows the file ("#Log.csv"). A file is taken to
+  // be writable until seen otherwise.
+  void watch(const RecordFile& file, const std::string& name);
+  // After each poll: a line for each file that changed since the last look.
+  void check(platform::Console& console);
+
+ private:
+  struct Watched {
+    const RecordFile* file;
+    std::string name;
+    bool writable;
+  };
+  std::vector<Watched> files_;
+};
+
+// The two lines (Windows-1251), each beginning with a line break.
+std::string fileUnwritableText(const std::string& name, const platform::OsError& why);
+std::string fileWritableAgainText(const std::string& name);
+
+}  // namespace scalecheck::console

@@ -1,0 +1,202 @@
+#include "console/polling_session.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "console/file_watch.h"
+#include "console/line_settings.h"
+#include "console/measurement_log.h"
+#include "console/open_failure_reason.h"
+#include "console/poll_loop.h"
+#include "console/poll_tally.h"
+#include "console/system_text.h"
+#include "console/traffic_trace.h"
+#include "console/version.h"
+#include "platform/cp1251.h"
+
+namespace scalecheck::console {
+namespace {
+
+using platform::cp1251;
+using platform::FailureKind;
+
+constexpr auto kCannotConnect = cp1251("\r\nНе смог подключиться к весам. ");
+constexpr auto kRecordsLost = cp1251("\r\nФайл был недоступен, потеряно записей:");
+
+void writeText(platform::Console& console, const std::string& text) {
+  console.write(text.data(), text.size());
+}
+
+void reportOpenFailure(const ScaleLink& link, platform::Console& console) {
+  char message[kErrorTextSize];
+  std::int32_t detail = 0;
+  link.errorText(message, &detail);
+  char number[16];
+  std::snprintf(number, sizeof number, "%d, ", static_cast<int>(detail));
+  writeText(console, kCannotConnect.c_str() + std::string(number) + message);
+}
+
+// Why the open failed, from the link's OS error and what the system says
+// about the port now.
+std::string openFailureReason(const ScaleLink& link, PortInspection& ports) {
+  if (link.settings().mode == LinkMode::kTcp) {
+    return tcpConnectFailureText(link.settings(), link.osError(), TcpTransport::kConnectWindowMs);
+  }
+  const std::string device = link.peerName();
+  SerialOpenFailure failure;
+  failure.tried = ports.describe(device);
+  failure.error = link.osError();
+  failure.settings = link.settings();
+  if (failure.error.kind == FailureKind::kNoDevice) failure.ports = ports.listPorts();
+  if (failure.error.kind == FailureKind::kBusy) failure.holders = ports.holders(device);
+  if (failure.error.kind == FailureKind::kNoPermission) {
+    failure.missingGroup = ports.missingGroup(device);
+  }
+  return serialOpenFailureText(failure);
+}
+
+// Another program that has the port open reads what the scale sends before
+// the checker can: the operator is told once, and polling goes on.
+bool warnOfOtherHolders(const ScaleLink& link, platform::Console& console, PortInspection& ports) {
+  if (link.settings().mode != LinkMode::kRs232) return false;
+  const std::string device = link.peerName();
+  const std::string warning = otherHoldersWarning(device, ports.holders(device));
+  if (warning.empty()) return false;
+  writeText(console, warning);
+  return true;
+}
+
+using NamedFile = std::pair<RecordFile*, std::string>;
+
+// Records that could not be written by the end of the run are counted in
+// one line, never lost in silence.
+void reportUnwritten(platform::Console& console, const std::vector<NamedFile>& files) {
+  std::string text;
+  for (const auto& [file, name] : files) {
+    if (file->unwrittenCount() == 0) continue;
+    text += text.empty() ? " " : ", ";
+    text += shownName(name) + " - " + std::to_string(file->unwrittenCount());
+  }
+  if (!text.empty()) writeText(console, kRecordsLost.c_str() + text + ".");
+}
+
+// The trace's first lines: when, which program, what link.
+void traceHeading(TrafficTrace& trace, platform::Clock& clock, const ScaleLink& link) {
+  const platform::CalendarTime now = clock.localTime();
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, "%02d.%02d.%04d %02d:%02d:%02d", now.day, now.month, now.year,
+                now.hour, now.minute, now.second);
+  trace.comment(std::string(stamp) + " scalecheck " + programVersion() + ", " +
+                linkDescription(link));
+  trace.comment("ms since the start; > sent to the scale, < received from it; hex |text|");
+}
+
+std::string outcomeNote(std::uint64_t poll, const PollOutcome& outcome) {
+  std::string note = "poll " + std::to_string(poll) + ": ";
+  if (outcome.gotReading) return note + "reading " + wayName(outcome.mode);
+  note += "failed";
+  return outcome.errorDetail != 0 ? note + ", " + std::to_string(outcome.errorDetail) : note;
+}
+
+// What the session does around each poll: counts it, traces its start and
+// outcome, tells of data files that changed, and ends the run at the limit.
+class SessionPolls final : public PollListener {
+ public:
+  SessionPolls(platform::Console& console, FileWatch& files, TrafficTrace* trace,
+               std::uint32_t limit)
+      : console_(console), files_(files), trace_(trace), limit_(limit) {}
+
+  void pollStarting() override {
+    if (trace_ != nullptr) trace_->note("poll " + std::to_string(tally_.polls() + 1));
+  }
+
+  bool pollEnded(const PollOutcome& outcome) override {
+    if (outcome.gotReading) {
+      tally_.noteReading(outcome.mode);
+    } else {
+      tally_.noteFailure(outcome.errorDetail);
+    }
+    if (trace_ != nullptr) trace_->note(outcomeNote(tally_.polls(), outcome));
+    files_.check(console_);
+    return limit_ == 0 || tally_.polls() < limit_;
+  }
+
+  const PollTally& tally() const { return tally_; }
+
+ private:
+  platform::Console& console_;
+  FileWatch& files_;
+  TrafficTrace* trace_;
+  std::uint32_t limit_;
+  PollTally tally_;
+};
+
+// The trace of a run, when one is asked for: its file, and what writes
+// every byte the link passes into it.
+struct RunTrace {
+  std::unique_ptr<RecordFile> file;
+  std::unique_ptr<TrafficTrace> writer;
+};
+
+RunTrace startTrace(const std::string& path, platform::Services& services, ScaleLink& link) {
+  RunTrace trace;
+  if (path.empty()) return trace;
+  trace.file = std::make_unique<RecordFile>(services.files, path.c_str());
+  trace.writer = std::make_unique<TrafficTrace>(services.clock, *trace.file);
+  traceHeading(*trace.writer, services.clock, link);
+  link.observeTraffic(trace.writer.get());
+  return trace;
+}
+
+// The polls, with the data files watched, then the records still waiting
+// written or counted as lost.
+PollTally pollUntilTheEnd(ScaleLink& link, platform::Console& console, platform::Services& services,
+                          const SessionOptions& options) {
+  RecordFile measurementLog(services.files, kMeasurementLogPath);
+  std::vector<NamedFile> files{{&measurementLog, kMeasurementLogPath},
+                               {&link.deviceDump(), kDeviceDumpPath}};
+  const RunTrace trace = startTrace(options.tracePath, services, link);
+  if (trace.file) files.emplace_back(trace.file.get(), options.tracePath);
+  FileWatch watch;
+  for (const auto& [file, name] : files) watch.watch(*file, name);
+  watch.check(console);  // a trace file unwritable from its first line
+
+  SessionPolls polls(console, watch, trace.writer.get(), options.pollLimit);
+  runPollLoop(link, console, services.clock, measurementLog, &polls);
+  link.observeTraffic(nullptr);
+  if (trace.writer) {
+    trace.writer->note("end after " + std::to_string(polls.tally().polls()) + " polls");
+  }
+  for (const auto& named : files) named.first->flush();
+  reportUnwritten(console, files);
+  return polls.tally();
+}
+
+}  // namespace
+
+std::string linkDescription(const ScaleLink& link) {
+  const std::string peer = shownName(link.peerName());
+  if (link.settings().mode == LinkMode::kTcp) return peer + " (TCP)";
+  return peer + ", " + lineSettingsText(link.settings());
+}
+
+SessionEnd runPollingSession(ScaleLink& link, platform::Console& console,
+                             platform::Services& services, PortInspection& ports,
+                             const SessionOptions& options) {
+  if (!link.open()) {
+    reportOpenFailure(link, console);
+    writeText(console, openFailureReason(link, ports));
+    return SessionEnd::kNotOpened;
+  }
+  const bool warned = warnOfOtherHolders(link, console, ports);
+  if (warned || options.readingsOnNewLine) writeText(console, "\r\n");
+  const PollTally tally = pollUntilTheEnd(link, console, services, options);
+  writeText(console, tally.summary());
+  link.close();
+  return tally.readings() > 0 ? SessionEnd::kReadings : SessionEnd::kNoReading;
+}
+
+}  // namespace scalecheck::console

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+#include "platform/os_error.h"
+
+namespace scalecheck::console {
+
+// Texts the system supplies (file, device and process names, command-line
+// arguments, the OS's description of an error), made fit for the console.
+
+// Printable ASCII as it is, '?' for any other byte (control bytes, and
+// bytes of an encoding not Windows-1251), so that no name can send control
+// sequences to the terminal.
+std::string shownName(const std::string& name);
+
+// The OS's description of an error on one line, without a closing full stop.
+std::string osText(const platform::OsError& error);
+
+// ": text (код N)", as much of it as the error has.
+std::string osDetail(const platform::OsError& error);
+
+}  // namespace scalecheck::console

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "console/port_inspection.h"
+
+namespace scalecheck::testing {
+
+// Fixed facts about the serial ports, instead of this machine's.
+class FakePortInspection : public console::PortInspection {
+ public:
+  std::vector<platform::PortInfo> listPorts() override { return ports; }
+  platform::PortInfo describe(const std::string& device) override {
+    platform::PortInfo port;
+    port.name = port.device = device;
+    return port;
+  }
+  std::vector<platform::DeviceHolder> holders(const std::string& device) override {
+    return holdersOf[device];
+  }
+  std::string missingGroup(const std::string& /*device*/) override { return group; }
+
+  std::vector<platform::PortInfo> ports;
+  std::map<std::string, std::vector<platform::DeviceHolder>> holdersOf;
+  std::string group;
+};
+
+}  // namespace scalecheck::testing

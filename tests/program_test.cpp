@@ -1,0 +1,184 @@
+#include "console/program.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "console/poll_tally.h"
+#include "fakes/fake_console.h"
+#include "fakes/fake_port_inspection.h"
+#include "fakes/fake_services.h"
+#include "fakes/scripted_scales.h"
+#include "platform/cp1251.h"
+#include "program_texts.h"
+
+namespace scalecheck::console {
+namespace {
+
+using testing::FakeConsole;
+using testing::FakePortInspection;
+using testing::FakeServices;
+using testing::kTitle;
+using testing::ScriptedScale;
+
+const std::string kFrame = "ST,GS,+  1.234kg\r\n";
+const std::string kReading = "  AD, Ст[1,234] кг";
+
+std::string utf8(const std::string& text) {
+  return platform::cp1251ToUtf8(text.data(), text.size());
+}
+
+// The program against fake services.
+struct ProgramRun {
+  FakeServices fake;
+  FakeConsole console{fake.clock};
+  FakePortInspection ports;
+  int status = -1;
+
+  std::string run(const std::vector<std::string>& arguments) {
+    status = runProgram(arguments, console, fake.services, ports);
+    return console.utf8();
+  }
+};
+
+TEST(Program, PollsAsAskedAndEndsWithTheSummary) {
+  ProgramRun program;
+  ScriptedScale().twoStep(program.fake.serial, kFrame);
+  EXPECT_EQ(program.run({"--port", "com1", "--count", "3"}),
+            kTitle + "\r\n  Опрос: fake:com1, 9600,None,8,1\r\n" + kReading + kReading + kReading +
+                "\r\nОпросов: 3, показаний: 3 (AD: 3), ошибок: 0.\r\n");
+  EXPECT_EQ(program.status, kExitReadings);
+  EXPECT_EQ(program.console.keysRead, 0) << "no key is waited for";
+  EXPECT_FALSE(program.fake.serial.isOpen);
+}
+
+TEST(Program, ExitStatusSaysHowTheRunWent) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> arguments;
+    bool portPresent;
+    int status;
+    std::string tail;  // how the output ends
+  };
+  const Case cases[] = {
+      {"silent scale",
+       {"--port", "com1", "--count", "2"},
+       true,
+       kExitNoReading,
+       testing::kNoData + testing::kNoData +
+           "\r\nОпросов: 2, показаний: 0, ошибок: 2 (110: 2), самая длинная серия ошибок: 2.\r\n"},
+      {"no device",
+       {"--port", "/dev/ttyUSB7"},
+       false,
+       kExitNotOpened,
+       testing::kPortNotOpened +
+           "\r\nПорт fake:/dev/ttyUSB7: такого устройства нет. Найдены порты: ttyUSB0 (FTDI).\r\n"},
+      {"no connection",
+       {"--tcp", "10.0.0.9:4001"},
+       true,
+       kExitNotOpened,
+       "\r\nНе смог подключиться к весам. 109, Ошибка подключения клиента TCP."
+       "\r\n10.0.0.9:4001: нет ответа за 2048 мс.\r\n"},
+      {"usage",
+       {"--port", "com1", "--data", "6"},
+       true,
+       kExitUsage,
+       "Ошибка в параметрах: у --data неверное значение «6», нужно 7 или 8.\r\nЗапуск: scalecheck "
+       "[--port ПОРТ | --tcp АДРЕС:ПОРТ] [параметры]; подробнее: scalecheck --help\r\n"},
+      {"version", {"--version"}, true, 0, "scalecheck 1.1.0\r\n"},
+      {"list", {"--list"}, true, 0, "  ttyUSB0  /dev/ttyUSB0  FTDI\r\n"},
+  };
+  for (const Case& c : cases) {
+    ProgramRun program;
+    program.fake.serial.present = c.portPresent;
+    platform::PortInfo adapter;
+    adapter.name = "ttyUSB0";
+    adapter.device = "/dev/ttyUSB0";
+    adapter.description = "FTDI";
+    program.ports.ports = {adapter};
+    const std::string output = program.run(c.arguments);
+    EXPECT_EQ(program.status, c.status) << c.what;
+    EXPECT_EQ(output.substr(output.size() - std::min(output.size(), c.tail.size())), c.tail)
+        << c.what << ": " << output;
+  }
+}
+
+TEST(Program, AnotherHolderOfThePortIsNamedAndPollingGoesOn) {
+  ProgramRun program;
+  ScriptedScale().twoStep(program.fake.serial, kFrame);
+  program.ports.holdersOf["fake:com1"] = {{4242, "minicom"}};
+  program.console.typeLine("1");
+  program.console.typeLine("com1");
+  program.console.pressKeyAt(1000 + 1008 + 660 + 100, platform::kKeyEscape);
+  EXPECT_EQ(program.run({}),
+            testing::kBanner + testing::kAskPort +
+                "\r\nВнимание: порт fake:com1 открыт также другими программами: minicom (pid "
+                "4242). Они могут забирать данные весов.\r\n" +
+                kReading + "\r\nОпросов: 1, показаний: 1 (AD: 1), ошибок: 0.\r\n");
+  EXPECT_EQ(program.status, 0);
+}
+
+// A trace file that cannot be written at first: said once, its lines kept
+// and written in order once it can be; the bytes of a failed poll in it.
+TEST(Program, TheTraceHoldsEveryByteAlsoOfAFailedPoll) {
+  ProgramRun program;
+  ScriptedScale().twoStep(program.fake.serial, kFrame, std::string(1, testing::kNak));
+  program.fake.files.unwritable.insert("t.txt");
+  program.fake.clock.onAdvance([&program] {
+    if (program.fake.clock.now() >= 2500) program.fake.files.unwritable.clear();
+  });
+  const std::string output = program.run({"--port", "com1", "--count", "2", "--trace", "t.txt"});
+  EXPECT_NE(output.find("\r\n  Опрос: fake:com1, 9600,None,8,1\r\n"
+                        "\r\nФайл t.txt не записывается: нет прав на запись. Его записи ждут в "
+                        "памяти и будут дописаны, когда файл станет доступен.\r\n" +
+                        testing::kNoData +
+                        "\r\nФайл t.txt снова записывается, ожидавшие записи "
+                        "дописаны.\r\n" +
+                        testing::kNoData + "\r\nОпросов: 2,"),
+            std::string::npos)
+      << output;
+  const std::string trace = program.fake.files.contents["t.txt"];
+  const std::string pad(69, ' ');  // a line's 24 bytes take 71 characters
+  EXPECT_EQ(trace.substr(trace.find("\r\n") + 2),
+            "# ms since the start; > sent to the scale, < received from it; hex |text|\r\n"
+            "    1008 ms  poll 1\r\n"
+            "    1208 ms  > 05" +
+                pad +
+                "  |.|\r\n"
+                "    1338 ms  < 15" +
+                pad +
+                "  |.|\r\n"
+                "    1418 ms  > 05 11" +
+                pad.substr(3) +
+                "  |..|\r\n"
+                "    1771 ms  poll 1: failed, 110\r\n"
+                "    2779 ms  poll 2\r\n"
+                "    2979 ms  > 05" +
+                pad +
+                "  |.|\r\n"
+                "    3109 ms  < 15" +
+                pad +
+                "  |.|\r\n"
+                "    3189 ms  > 05 11" +
+                pad.substr(3) +
+                "  |..|\r\n"
+                "    3542 ms  poll 2: failed, 110\r\n"
+                "    3542 ms  end after 2 polls\r\n");
+}
+
+TEST(PollTally, TheSummaryNamesOnlyWhatOccurred) {
+  PollTally tally;
+  EXPECT_EQ(utf8(tally.summary()), "\r\nОпросов: 0, показаний: 0, ошибок: 0.");
+  tally.noteReading(AcquisitionMode::kTwoStep);
+  for (const std::int32_t detail : {110, 110, 111}) tally.noteFailure(detail);
+  tally.noteReading(AcquisitionMode::kStream);
+  tally.noteFailure(108);
+  tally.noteReading(AcquisitionMode::kTwoStep);
+  EXPECT_EQ(utf8(tally.summary()),
+            "\r\nОпросов: 7, показаний: 3 (~22: 1, AD: 2), ошибок: 4 (108: 1, 110: 2, 111: 1), "
+            "самая длинная серия ошибок: 3.");
+}
+
+}  // namespace
+}  // namespace scalecheck::console
