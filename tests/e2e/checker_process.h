@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <termios.h>
 
+#include <functional>
 #include <string>
 
 #include "e2e/child_process.h"
@@ -61,6 +62,12 @@ class CheckerProcess {
     if (!harness::readUntil(screen_.get(), output_, Deadline(), appeared)) return false;
     searchFrom_ = found + text.size();
     return true;
+  }
+
+  // Waits until `done` holds for all the program has written; false when
+  // the program ends first or the safety bound passes.
+  bool waitUntil(const std::function<bool(const std::string& output)>& done) {
+    return harness::readUntil(screen_.get(), output_, Deadline(), done);
   }
 
   // Waits until the terminal is set for single unechoed keys (no canonical
