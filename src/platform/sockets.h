@@ -42,7 +42,8 @@ class Socket {
   // select() with the socket in the read set only and a zero time-out.
   virtual int pollReadable() = 0;
   // Gives up the processor while polling for input. On Windows this is
-  // Sleep(0) and ignores the bound; elsewhere it waits for input to arrive,
+  // Sleep(1) (with the 1 ms timer period) and ignores the bound; elsewhere
+  // it waits for input to arrive,
   // at most `maxMilliseconds`.
   virtual void waitForInput(std::uint32_t maxMilliseconds) = 0;
   // ioctlsocket(FIONREAD): the bytes received and not yet read, or

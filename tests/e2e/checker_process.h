@@ -1,15 +1,16 @@
 #pragma once
 
 #include <fcntl.h>
-#include <pty.h>
 #include <termios.h>
-#include <unistd.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "e2e/child_process.h"
 #include "e2e/deadline.h"
+#include "harness/fd.h"
+#include "harness/pty.h"
 
 namespace scalecheck::e2e {
 
@@ -19,81 +20,58 @@ namespace scalecheck::e2e {
 // order and unaltered.
 class CheckerProcess {
  public:
-  CheckerProcess() = default;
-  ~CheckerProcess() {
-    for (const int fd : {keyboard_, screen_}) {
-      if (fd >= 0) ::close(fd);
-    }
-  }
-  CheckerProcess(const CheckerProcess&) = delete;
-  CheckerProcess& operator=(const CheckerProcess&) = delete;
-
   // Starts it in a new pseudo-terminal, working in `workDir`, with COM
   // numbers mapped into `portDir`.
   bool startInTerminal(const std::string& workDir, const std::string& portDir) {
-    int master = -1;
-    int slave = -1;
-    char name[128] = {};
-    // openpty: 0, or -1 with errno.
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) return false;
-    terminalPath_ = name;
-    // fcntl F_SETFD: 0, or -1 with errno; F_DUPFD_CLOEXEC: a copy that
-    // closes on exec, or -1 with errno. No other child may hold either end.
-    const bool prepared = withoutOutputProcessing(slave) &&
-                          fcntl(master, F_SETFD, FD_CLOEXEC) == 0 &&
-                          fcntl(slave, F_SETFD, FD_CLOEXEC) == 0;
-    keyboard_ = master;
-    screen_ = fcntl(master, F_DUPFD_CLOEXEC, 0);
-    const bool started =
-        prepared && screen_ >= 0 && process_.start(launchFor(workDir, portDir, slave, slave, true));
-    // The child holds the terminal now; this side keeps only the master, so
-    // the master reports the end once the program has gone.
-    ::close(slave);
-    return started;
+    harness::Pty pty;
+    if (!harness::openPty(pty)) return false;
+    terminalPath_ = pty.terminalPath;
+    screen_ = std::move(pty.master);
+    // fcntl F_DUPFD_CLOEXEC: a copy that closes on exec, or -1 with errno.
+    keyboard_.reset(fcntl(screen_.get(), F_DUPFD_CLOEXEC, 0));
+    const int terminal = pty.terminal.get();
+    // The child holds the terminal then; this side keeps only the master
+    // (pty.terminal closes here), so the master reports the end once the
+    // program has gone.
+    return withoutOutputProcessing(terminal) && keyboard_.valid() &&
+           process_.start(launchFor(workDir, portDir, terminal, terminal, true));
   }
 
   // Starts it with pipes instead of a terminal; `closeInput` ends its input.
   bool startWithPipes(const std::string& workDir, const std::string& portDir,
                       const std::vector<std::string>& arguments = {}) {
-    int input[2];
-    int output[2];
-    // pipe2: 0, or -1 with errno.
-    if (pipe2(input, O_CLOEXEC) != 0) return false;
-    if (pipe2(output, O_CLOEXEC) != 0) {
-      ::close(input[0]);
-      ::close(input[1]);
-      return false;
-    }
-    Launch launch = launchFor(workDir, portDir, input[0], output[1], false);
+    harness::Fd input;
+    harness::Fd output;
+    if (!harness::makePipe(input, keyboard_) || !harness::makePipe(screen_, output)) return false;
+    Launch launch = launchFor(workDir, portDir, input.get(), output.get(), false);
     launch.arguments = arguments;
-    const bool started = process_.start(launch);
-    ::close(input[0]);
-    ::close(output[1]);
-    keyboard_ = input[1];
-    screen_ = output[0];
-    return started;
+    return process_.start(launch);
   }
 
   // Types `keys` as the operator does.
-  bool type(const std::string& keys) { return writeAll(keyboard_, keys); }
+  bool type(const std::string& keys) { return writeAll(keyboard_.get(), keys); }
 
   // The end of the input, as at the end of a file of answers.
-  void closeInput() {
-    if (keyboard_ >= 0) ::close(keyboard_);
-    keyboard_ = -1;
-  }
+  void closeInput() { keyboard_.reset(); }
 
   // Waits until `text` appears in what the program writes after the text
   // found by the previous call; false when the program ends first or the
   // safety bound passes.
   bool waitFor(const std::string& text) {
-    const Deadline deadline;
     std::size_t found = std::string::npos;
-    while ((found = output_.find(text, searchFrom_)) == std::string::npos) {
-      if (!readMore(deadline)) return false;
-    }
+    const auto appeared = [&](const std::string& all) {
+      found = all.find(text, searchFrom_);
+      return found != std::string::npos;
+    };
+    if (!harness::readUntil(screen_.get(), output_, Deadline(), appeared)) return false;
     searchFrom_ = found + text.size();
     return true;
+  }
+
+  // Waits until `done` holds for all the program has written; false when
+  // the program ends first or the safety bound passes.
+  bool waitUntil(const std::function<bool(const std::string& output)>& done) {
+    return harness::readUntil(screen_.get(), output_, Deadline(), done);
   }
 
   // Waits until the terminal is set for single unechoed keys (no canonical
@@ -104,7 +82,7 @@ class CheckerProcess {
     const Deadline deadline;
     while (!inKeyMode()) {
       if (deadline.passed()) return false;
-      if (!readSome(screen_, output_, 1)) return false;
+      if (!readSome(screen_.get(), output_, 1)) return false;
     }
     return true;
   }
@@ -112,13 +90,13 @@ class CheckerProcess {
   bool inKeyMode() const {
     termios settings{};
     // tcgetattr on the master reads the terminal's settings: 0, or -1.
-    return tcgetattr(screen_, &settings) == 0 && (settings.c_lflag & (ICANON | ECHO)) == 0;
+    return tcgetattr(screen_.get(), &settings) == 0 && (settings.c_lflag & (ICANON | ECHO)) == 0;
   }
 
   // Reads the rest of its output and waits for its end.
   ExitStatus waitForExit() {
     const Deadline deadline;
-    while (readMore(deadline)) {
+    while (!deadline.passed() && readSome(screen_.get(), output_, deadline.remainingMs())) {
     }
     return process_.wait(deadline);
   }
@@ -156,14 +134,9 @@ class CheckerProcess {
     return launch;
   }
 
-  // False at the end of its output or when the deadline has passed.
-  bool readMore(const Deadline& deadline) {
-    return !deadline.passed() && readSome(screen_, output_, deadline.remainingMs());
-  }
-
   ChildProcess process_;
-  int keyboard_ = -1;  // where typed keys go
-  int screen_ = -1;    // where its output comes from
+  harness::Fd keyboard_;  // where typed keys go
+  harness::Fd screen_;    // where its output comes from
   std::string output_;
   std::size_t searchFrom_ = 0;
   std::string terminalPath_;

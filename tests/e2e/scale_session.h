@@ -55,6 +55,9 @@ class ScaleSession {
   }
 
   ScaleSimProcess& sim() { return sim_; }
+  // Where the simulated scale's port is linked as com1: a scale started
+  // there again is the same port come back.
+  std::string portLink() const { return ports_.file("com1"); }
   CheckerProcess& checker() { return checker_; }
   const ScratchDir& work() const { return work_; }
 

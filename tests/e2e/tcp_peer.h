@@ -1,8 +1,6 @@
 #pragma once
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,6 +12,7 @@
 
 #include "e2e/child_process.h"
 #include "e2e/deadline.h"
+#include "harness/loopback.h"
 
 namespace scalecheck::e2e {
 
@@ -47,28 +46,17 @@ class ScriptedTcpPeer {
   };
   using Script = std::function<void(const Connection&, int number)>;
 
-  explicit ScriptedTcpPeer(Script script) : script_(std::move(script)) {
-    // socket, bind, listen, getsockname: 0 (socket: a descriptor), or -1
-    // with errno. Port 0 lets the system choose a free one, so peers of
-    // tests running side by side never collide.
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    auto* generic = reinterpret_cast<sockaddr*>(&address);
-    if (listener_ < 0 || ::bind(listener_, generic, size) != 0 || ::listen(listener_, 4) != 0 ||
-        ::getsockname(listener_, generic, &size) != 0 || pipe2(stop_, O_CLOEXEC) != 0) {
-      return;
-    }
-    port_ = ntohs(address.sin_port);
+  explicit ScriptedTcpPeer(Script script)
+      : script_(std::move(script)), listener_(harness::bindLoopback(true, port_)) {
+    // pipe2: 0, or -1 with errno.
+    if (!listener_.valid() || pipe2(stop_, O_CLOEXEC) != 0) return;
     thread_ = std::thread([this] { acceptInTurn(); });
   }
 
   ~ScriptedTcpPeer() {
     if (stop_[1] >= 0) static_cast<void>(writeAll(stop_[1], "x"));
     if (thread_.joinable()) thread_.join();
-    for (const int fd : {listener_, stop_[0], stop_[1]}) {
+    for (const int fd : stop_) {
       if (fd >= 0) ::close(fd);
     }
   }
@@ -80,11 +68,11 @@ class ScriptedTcpPeer {
 
  private:
   void acceptInTurn() {
-    const Connection waiting{listener_, stop_[0]};
+    const Connection waiting{listener_.get(), stop_[0]};
     for (int number = 0;; ++number) {
       if (!waiting.awaitReadable(Deadline(24 * 60 * 60 * 1000))) return;
       // accept4: the connection's descriptor, or -1 with errno.
-      const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+      const int connection = ::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC);
       if (connection < 0) return;
       ++accepted_;
       script_(Connection{connection, stop_[0]}, number);
@@ -93,9 +81,9 @@ class ScriptedTcpPeer {
   }
 
   Script script_;
-  int listener_ = -1;
-  int stop_[2] = {-1, -1};
   int port_ = 0;
+  harness::Fd listener_;
+  int stop_[2] = {-1, -1};
   std::atomic<int> accepted_{0};
   std::thread thread_;
 };
@@ -104,29 +92,13 @@ class ScriptedTcpPeer {
 // it while the test runs, but not listening.
 class RefusingPort {
  public:
-  RefusingPort() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    auto* generic = reinterpret_cast<sockaddr*>(&address);
-    // As above: 0, or -1 with errno.
-    if (fd_ >= 0 && ::bind(fd_, generic, size) == 0 && ::getsockname(fd_, generic, &size) == 0) {
-      port_ = ntohs(address.sin_port);
-    }
-  }
-  ~RefusingPort() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  RefusingPort(const RefusingPort&) = delete;
-  RefusingPort& operator=(const RefusingPort&) = delete;
+  RefusingPort() : fd_(harness::bindLoopback(false, port_)) {}
 
   int port() const { return port_; }
 
  private:
-  int fd_ = -1;
   int port_ = 0;
+  harness::Fd fd_;
 };
 
 }  // namespace scalecheck::e2e

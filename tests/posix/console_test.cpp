@@ -12,6 +12,7 @@
 #include "console/poll_loop.h"
 #include "platform/console.h"
 #include "platform/cp1251.h"
+#include "posix/forked_child.h"
 #include "posix/pty_pair.h"
 
 namespace scalecheck {
@@ -23,63 +24,8 @@ using posix_test::PtyPair;
 
 // The console belongs to the process and prepares itself on first use, so
 // each case runs it in a child process of its own, with the standard input
-// the case needs; the child reports back one line per observation. This
-// process never touches the console itself.
-class ChildProcess {
- public:
-  template <typename Body>
-  explicit ChildProcess(Body body) {
-    int report[2];
-    if (pipe2(report, O_CLOEXEC) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      ::close(report[0]);
-      body(report[1]);
-      _exit(0);  // no destructors: only what already happened counts
-    }
-    ::close(report[1]);
-    report_ = report[0];
-  }
-  ~ChildProcess() {
-    finish();
-    if (report_ >= 0) ::close(report_);
-  }
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
-
-  // The child's next report, or "<none>" when it ended or went silent.
-  std::string nextLine() {
-    std::string line;
-    char byte = 0;
-    while (report_ >= 0) {
-      pollfd entry{report_, POLLIN, 0};
-      if (::poll(&entry, 1, kSafetyMs) <= 0 || ::read(report_, &byte, 1) != 1) break;
-      if (byte == '\n') return line;
-      line += byte;
-    }
-    return "<none>";
-  }
-
-  // Waits for the child's end; a child that outlives the safety bound is
-  // ended, and the case fails on its missing reports.
-  void finish() {
-    if (pid_ <= 0) return;
-    for (int waited = 0; waited < kSafetyMs; ++waited) {
-      if (waitpid(pid_, nullptr, WNOHANG) != 0) {
-        pid_ = -1;
-        return;
-      }
-      posix_test::pauseOneMs();
-    }
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int report_ = -1;
-};
+// the case needs; the child reports back one line per observation.
+using ChildProcess = posix_test::ForkedChild;
 
 void say(int report, const std::string& text) {
   const std::string line = text + "\n";

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "harness/loopback.h"
 #include "link/scale_link.h"
 #include "platform/services.h"
 #include "posix/pty_pair.h"
@@ -24,43 +25,24 @@ using platform::Socket;
 // A TCP server of the test's own on 127.0.0.1, on a port the system picks.
 class Listener {
  public:
-  Listener() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(fd_, 4) != 0 ||
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-      return;
-    }
-    port_ = ntohs(address.sin_port);
-  }
-  ~Listener() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Listener(const Listener&) = delete;
-  Listener& operator=(const Listener&) = delete;
+  Listener() : socket_(harness::bindLoopback(true, port_)) {}
 
   int port() const { return port_; }
   std::string portText() const { return std::to_string(port_); }
 
   // The next connection, or -1 when none comes within `boundMs`.
   int accept(int boundMs = posix_test::kSafetyMs) const {
-    pollfd entry{fd_, POLLIN, 0};
+    pollfd entry{socket_.get(), POLLIN, 0};
     if (::poll(&entry, 1, boundMs) <= 0) return -1;
-    return ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    return ::accept4(socket_.get(), nullptr, nullptr, SOCK_CLOEXEC);
   }
 
   // Gives up the port: connects to it are refused from now on.
-  void close() {
-    ::close(fd_);
-    fd_ = -1;
-  }
+  void close() { socket_.reset(); }
 
  private:
-  int fd_ = -1;
   int port_ = 0;
+  harness::Fd socket_;
 };
 
 class Loopback : public ::testing::Test {

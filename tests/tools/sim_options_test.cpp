@@ -78,6 +78,8 @@ TEST(SimOptions, GoodCommandLinesSetWhatTheySay) {
 TEST(SimOptions, HelpWinsOverEverythingElse) {
   EXPECT_EQ(parse({"--help"}).outcome, ParseOutcome::kHelp);
   EXPECT_EQ(parse({"--pty", "p", "-h"}).outcome, ParseOutcome::kHelp);
+  EXPECT_EQ(parse({"--version", "--help"}).outcome, ParseOutcome::kHelp);
+  EXPECT_EQ(parse({"--version"}).outcome, ParseOutcome::kVersion);
 }
 
 struct BadLine {

@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "harness/sim_process.h"
 #include "link/scale_link.h"
 #include "platform/services.h"
 #include "protocol/acquisition.h"
-#include "sim_process.h"
 
 namespace scalecheck::bench {
 namespace {
@@ -21,6 +21,8 @@ constexpr std::uint64_t kPollPeriodMs = 1000;
 constexpr std::uint32_t kLoopStepMs = 24;
 // What the simulator's default frame says.
 constexpr float kFrameWeight = 1.234F;
+// A loaded machine may take a while to start a program.
+constexpr int kSimReadyLimitMs = 5000;
 
 double nowMs(clockid_t clock) {
   timespec now{};
@@ -66,23 +68,20 @@ std::vector<std::string> simArguments(BenchLink link, ScaleKind kind, const RunS
   return arguments;
 }
 
-// Link settings for the simulator that said `readyLine`.
-bool linkSettingsFor(BenchLink link, const std::string& readyLine, LinkSettings& settings) {
+// Link settings for the simulator that said it is `ready`.
+bool linkSettingsFor(BenchLink link, const harness::SimReady& ready, LinkSettings& settings) {
   if (link == BenchLink::kPty) {
     settings.mode = LinkMode::kRs232;
     settings.comNumber = 1;  // $SCALECHECK_PORT_DIR/com1
     return true;
   }
   settings.mode = LinkMode::kTcp;
-  unsigned port = 0;
-  char host[kHostSize] = {};
-  // "ready tcp HOST:PORT"; the host is 127.0.0.1, as asked for.
-  if (std::sscanf(readyLine.c_str(), "ready tcp %15[^:]:%u", host, &port) != 2 || port == 0 ||
-      port > 65535) {
+  // The host is 127.0.0.1, as asked for.
+  if (ready.transport != "tcp" || ready.port > 65535 || ready.host.size() >= sizeof settings.host) {
     return false;
   }
-  std::snprintf(settings.host, sizeof settings.host, "%s", host);
-  settings.tcpPort = static_cast<std::int32_t>(port);
+  std::snprintf(settings.host, sizeof settings.host, "%s", ready.host.c_str());
+  settings.tcpPort = static_cast<std::int32_t>(ready.port);
   return true;
 }
 
@@ -134,12 +133,13 @@ RunResult runAgainstSimulator(BenchLink link, ScaleKind kind, const RunSettings&
   RunResult result;
   result.link = link;
   result.kind = kind;
-  SimProcess sim;
-  if (!sim.start(settings.simPath, simArguments(link, kind, settings), result.error)) {
+  harness::SimProcess sim;
+  if (!sim.start(settings.simPath, simArguments(link, kind, settings), result.error,
+                 harness::Deadline(kSimReadyLimitMs))) {
     return result;
   }
   LinkSettings linkSettings;
-  if (!linkSettingsFor(link, sim.readyLine(), linkSettings)) {
+  if (!linkSettingsFor(link, sim.ready(), linkSettings)) {
     result.error = "unexpected ready line: " + sim.readyLine();
     return result;
   }

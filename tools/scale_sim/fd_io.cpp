@@ -7,24 +7,6 @@
 
 namespace scalecheck::sim {
 
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-  if (this != &other) reset(other.release());
-  return *this;
-}
-
-int UniqueFd::release() {
-  const int fd = fd_;
-  fd_ = -1;
-  return fd;
-}
-
-void UniqueFd::reset(int fd) {
-  // close: 0, or -1 with errno; the descriptor is gone either way on Linux,
-  // and retrying could close a descriptor another part has opened since.
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = fd;
-}
-
 bool makeNonBlocking(int fd) {
   // fcntl F_GETFL: the flags, or -1 with errno; F_SETFL, F_SETFD: 0 or -1.
   const int flags = fcntl(fd, F_GETFL);

@@ -3,27 +3,12 @@
 #include <string>
 #include <string_view>
 
+#include "harness/fd.h"
+
 namespace scalecheck::sim {
 
 // Owns a file descriptor and closes it once.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd() { reset(); }
-  UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept;
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  int release();
-  void reset(int fd = -1);
-
- private:
-  int fd_ = -1;
-};
+using UniqueFd = harness::Fd;
 
 // Marks `fd` non-blocking and close-on-exec. False with errno set on failure.
 bool makeNonBlocking(int fd);

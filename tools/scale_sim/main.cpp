@@ -73,6 +73,10 @@ int main(int argc, char** argv) {
     std::fputs(usageText(), stdout);
     return 0;
   }
+  if (parsed.outcome == ParseOutcome::kVersion) {
+    std::puts("scale-sim " SCALECHECK_VERSION);
+    return 0;
+  }
   if (parsed.outcome == ParseOutcome::kError) return usageError(parsed.error);
   std::vector<std::string> frames;
   std::string error;

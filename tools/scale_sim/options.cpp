@@ -212,11 +212,16 @@ bool checkConsistency(const SimOptions& options, std::string& error) {
 }
 
 // One argument at argv[index], with its value if it takes one; moves index on.
-bool parseOne(int argc, const char* const* argv, int& index, SimOptions& options, bool& help,
-              std::string& error) {
+// --help and --version set `asked`; help wins over the version.
+bool parseOne(int argc, const char* const* argv, int& index, SimOptions& options,
+              ParseOutcome& asked, std::string& error) {
   std::string_view argument = argv[index++];
   if (argument == "--help" || argument == "-h") {
-    help = true;
+    asked = ParseOutcome::kHelp;
+    return true;
+  }
+  if (argument == "--version") {
+    if (asked != ParseOutcome::kHelp) asked = ParseOutcome::kVersion;
     return true;
   }
   std::string_view name = argument;
@@ -261,13 +266,13 @@ bool frameFitsReader(const SimOptions& options, const FrameFields& fields, std::
 
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
   ParsedCommandLine parsed;
-  bool help = false;
+  ParseOutcome asked = ParseOutcome::kRun;
   int index = 1;
   while (index < argc) {
-    if (!parseOne(argc, argv, index, parsed.options, help, parsed.error)) return parsed;
+    if (!parseOne(argc, argv, index, parsed.options, asked, parsed.error)) return parsed;
   }
-  if (help) {
-    parsed.outcome = ParseOutcome::kHelp;
+  if (asked != ParseOutcome::kRun) {
+    parsed.outcome = asked;
     return parsed;
   }
   if (!checkConsistency(parsed.options, parsed.error)) return parsed;

@@ -7,9 +7,10 @@
 namespace scalecheck::sim {
 
 enum class ParseOutcome {
-  kRun,    // options are complete and consistent
-  kHelp,   // --help was given
-  kError,  // `error` says what is wrong
+  kRun,      // options are complete and consistent
+  kHelp,     // --help was given
+  kVersion,  // --version was given (and --help was not)
+  kError,    // `error` says what is wrong
 };
 
 struct ParsedCommandLine {

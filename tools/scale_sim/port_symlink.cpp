@@ -9,9 +9,7 @@
 #include "serial_line.h"
 
 namespace scalecheck::sim {
-namespace {
 
-// mkdir -p of the folders above `path`.
 bool makeParentFolders(const std::string& path, std::string& error) {
   for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
        slash = path.find('/', slash + 1)) {
@@ -24,6 +22,8 @@ bool makeParentFolders(const std::string& path, std::string& error) {
   }
   return true;
 }
+
+namespace {
 
 std::string symlinkTarget(const std::string& path) {
   char target[4096];
@@ -42,7 +42,6 @@ bool placeSymlink(const std::string& target, const std::string& linkPath, std::s
     error = linkPath + " exists and is not a symlink; not replacing it";
     return false;
   }
-  if (!makeParentFolders(linkPath, error)) return false;
   const std::string temporary = linkPath + ".new." + std::to_string(getpid());
   // symlink: 0, or -1 with errno. A leftover of a run with our pid goes first.
   unlink(temporary.c_str());

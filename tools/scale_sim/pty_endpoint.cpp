@@ -40,6 +40,9 @@ bool openMaster(UniqueFd& master, std::string& terminalPath, std::string& error)
 
 std::unique_ptr<PtyEndpoint> PtyEndpoint::open(const std::string& linkPath, LineFormat format,
                                                std::uint32_t baud, std::string& error) {
+  // Before anything else: a running simulator's link is not taken over.
+  PortLock lock;
+  if (!makeParentFolders(linkPath, error) || !lock.take(linkPath, error)) return nullptr;
   UniqueFd master;
   std::string terminalPath;
   if (!openMaster(master, terminalPath, error)) return nullptr;
@@ -54,13 +57,14 @@ std::unique_ptr<PtyEndpoint> PtyEndpoint::open(const std::string& linkPath, Line
   // back to it, and line editing would hold bytes back.
   if (!configureSerialLine(terminal.get(), format, baud, false, error)) return nullptr;
   if (!placeSymlink(terminalPath, linkPath, error)) return nullptr;
-  return std::unique_ptr<PtyEndpoint>(
-      new PtyEndpoint(std::move(master), std::move(terminal), terminalPath, linkPath));
+  return std::unique_ptr<PtyEndpoint>(new PtyEndpoint(std::move(lock), std::move(master),
+                                                      std::move(terminal), terminalPath, linkPath));
 }
 
-PtyEndpoint::PtyEndpoint(UniqueFd master, UniqueFd terminal, std::string terminalPath,
-                         std::string linkPath)
-    : master_(std::move(master)),
+PtyEndpoint::PtyEndpoint(PortLock lock, UniqueFd master, UniqueFd terminal,
+                         std::string terminalPath, std::string linkPath)
+    : lock_(std::move(lock)),
+      master_(std::move(master)),
       terminal_(std::move(terminal)),
       terminalPath_(std::move(terminalPath)),
       linkPath_(std::move(linkPath)) {}

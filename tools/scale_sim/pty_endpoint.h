@@ -6,6 +6,7 @@
 
 #include "endpoint.h"
 #include "fd_io.h"
+#include "port_lock.h"
 #include "sim_options.h"
 
 namespace scalecheck::sim {
@@ -26,7 +27,10 @@ class PtyEndpoint : public Endpoint {
   std::string readyLine() const override;
 
  private:
-  PtyEndpoint(UniqueFd master, UniqueFd terminal, std::string terminalPath, std::string linkPath);
+  PtyEndpoint(PortLock lock, UniqueFd master, UniqueFd terminal, std::string terminalPath,
+              std::string linkPath);
+
+  PortLock lock_;  // let go of last, once the link is gone
 
   UniqueFd master_;
   // Our own descriptor of the terminal end. While it is open the master never

@@ -11,7 +11,9 @@ program that reads scales (scalecheck) can be tried without one.
 Where the scale is (exactly one):
   --pty PATH           make a pseudo-terminal and a symlink PATH to the end a
                        reader opens, e.g. --pty /tmp/ports/com1 for
-                       SCALECHECK_PORT_DIR=/tmp/ports (PATH is removed at exit)
+                       SCALECHECK_PORT_DIR=/tmp/ports (PATH is removed at
+                       exit); PATH.lock beside it, locked while it runs, keeps
+                       a second simulator off the same PATH
   --device DEV         use a serial device, e.g. /dev/ttyUSB0 on a null-modem
                        cable to the PC that runs the reader
   --tcp [HOST:]PORT    listen on HOST (default 127.0.0.1), one client at a
@@ -66,6 +68,7 @@ Faults:
 Other:
   -v, --verbose        log what it hears and answers on stderr, timed
   -h, --help           this text
+  --version            the name and version
 
 When it is ready it prints one line on stdout:
   ready pty /dev/pts/N PATH | ready device DEV | ready tcp HOST:PORT

@@ -1,0 +1,125 @@
+// The program on an unhealthy link: a scale pulled out and plugged in again,
+// a peer that goes and comes back, another program reading the same port.
+// Whatever happens, readings come back by themselves and Esc ends the run.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "e2e/scale_session.h"
+#include "link/scale_link.h"
+#include "protocol/acquisition.h"
+
+namespace scalecheck::e2e {
+namespace {
+
+const std::string kReading = kTwoStepTag + " Ст[1,234] кг";
+const std::string kOpenFailed = " 108Ошибка открытия порта RS-232.";
+
+int countOf(const std::string& text, const std::string& piece) {
+  int count = 0;
+  for (std::size_t at = text.find(piece); at != std::string::npos;
+       at = text.find(piece, at + piece.size())) {
+    ++count;
+  }
+  return count;
+}
+
+// Counts the failure lines in `text`.
+int failuresIn(const std::string& text) {
+  return countOf(text, kNoData) + countOf(text, kOpenFailed);
+}
+
+void endWithEsc(CheckerProcess& checker) {
+  ASSERT_TRUE(checker.type("\x1b"));
+  const ExitStatus status = checker.waitForExit();
+  EXPECT_TRUE(status.exited) << "signal " << status.signal;
+  EXPECT_EQ(status.code, 0);
+}
+
+// The scale's adapter is pulled out (its simulator killed, as the device
+// would vanish) and later plugged in again under the same name: the polls
+// in between fail with the open's own line, and readings come back within
+// two polls of the device's return, with no restart.
+TEST(LinkFaults, APulledAdapterComesBackAndReadingsResume) {
+  ScaleSession session;
+  ASSERT_TRUE(session.start({"--kind", "two-step"}));
+  CheckerProcess& checker = session.checker();
+  ASSERT_TRUE(checker.waitFor(kReading)) << checker.output();
+  session.sim().signal(SIGKILL);
+  session.sim().wait();
+  ASSERT_TRUE(checker.waitFor(kNoData)) << checker.output();
+  ASSERT_TRUE(checker.waitFor(kOpenFailed)) << checker.output();
+
+  ScaleSimProcess back;
+  ASSERT_TRUE(back.start({"--pty", session.portLink(), "--kind", "two-step"}));
+  const std::size_t returned = checker.output().size();
+  ASSERT_TRUE(checker.waitFor(kReading)) << checker.output();
+  EXPECT_LE(failuresIn(checker.output().substr(returned)), 2) << checker.output();
+  endWithEsc(checker);
+}
+
+// Another program that reads the same port (a forgotten terminal, a modem
+// manager) takes bytes the driver has just announced: the run goes on,
+// never waits for them, and Esc ends it at once.
+TEST(LinkFaults, AnotherReaderOfThePortCannotHoldTheRunUp) {
+  ScaleSession session;
+  ASSERT_TRUE(session.start({"--kind", "two-step"}));
+  CheckerProcess& checker = session.checker();
+  ASSERT_TRUE(checker.waitFor(kReading)) << checker.output();
+  // Root may open a port held exclusively; others are refused, and then
+  // nothing is taken away at all.
+  const harness::Fd port(
+      ::open(session.sim().ready().device.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+  const harness::Fd nothing(::open("/dev/null", O_WRONLY | O_CLOEXEC));
+  ChildProcess reader;
+  if (port.valid()) {
+    Launch cat;
+    cat.program = "/bin/cat";
+    cat.input = port.get();
+    cat.output = nothing.get();
+    ASSERT_TRUE(reader.start(cat));
+  }
+  // Two more polls with the reader at work, whatever they show.
+  const std::size_t from = checker.output().size();
+  ASSERT_TRUE(checker.waitUntil([&](const std::string& all) {
+    const std::string since = all.substr(from);
+    return failuresIn(since) + countOf(since, kTwoStepTag) >= 2;
+  })) << checker.output();
+  endWithEsc(checker);
+}
+
+LinkSettings tcpSettings(int port) {
+  LinkSettings settings;
+  settings.mode = LinkMode::kTcp;
+  settings.tcpPort = port;
+  std::snprintf(settings.host, sizeof settings.host, "%s", "127.0.0.1");
+  return settings;
+}
+
+// A serial device server that restarts: the link notices the closed
+// connection, fails that poll, and connects again at the next.
+TEST(LinkFaults, ATcpPeerThatGoesAndComesBackIsConnectedToAgain) {
+  ScaleSimProcess first;
+  ASSERT_TRUE(first.start({"--tcp", "0", "--kind", "two-step"}));
+  const int port = first.ready().port;
+  ScaleLink link(tcpSettings(port));
+  ASSERT_TRUE(link.open());
+  WeightReading reading;
+  ASSERT_TRUE(pollReading(link, reading));
+  EXPECT_TRUE(first.stop().exited);
+  EXPECT_FALSE(pollReading(link, reading));
+
+  ScaleSimProcess back;
+  ASSERT_TRUE(back.start({"--tcp", std::to_string(port), "--kind", "two-step"}));
+  const bool first_poll = pollReading(link, reading);
+  EXPECT_TRUE(first_poll || pollReading(link, reading)) << "within two polls";
+  EXPECT_EQ(reading.acquisitionMode, AcquisitionMode::kTwoStep);
+  link.close();
+}
+
+}  // namespace
+}  // namespace scalecheck::e2e
