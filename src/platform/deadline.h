@@ -52,13 +52,14 @@ class BasicDeadline {
 using Deadline = BasicDeadline<std::uint32_t>;
 using Deadline64 = BasicDeadline<std::uint64_t>;
 
-// Sleeps until the counter reaches `tick`, or not at all when it has.
+// Sleeps until the counter reaches `tick`, or not at all when it has; at
+// most `mostMs` at a time.
 template <typename Tick>
-void sleepUntil(Clock& clock, Tick tick) {
+void sleepUntil(Clock& clock, Tick tick, Tick mostMs = static_cast<Tick>(~Tick{0})) {
   const Tick left = static_cast<Tick>(tick - readTicks<Tick>(clock));
   // A difference above half the counter's range means the tick has passed.
   if (left != 0 && left < (static_cast<Tick>(~Tick{0}) >> 1)) {
-    clock.sleep(static_cast<std::uint32_t>(left));
+    clock.sleep(static_cast<std::uint32_t>(left < mostMs ? left : mostMs));
   }
 }
 
@@ -78,10 +79,7 @@ class BasicStepSchedule {
   // schedule left behind by such a jump catches up without sleeping.
   void sleepToNextStep() {
     next_ = static_cast<Tick>(next_ + step_);
-    const Tick left = static_cast<Tick>(next_ - readTicks<Tick>(*clock_));
-    if (left != 0 && left < (static_cast<Tick>(~Tick{0}) >> 1)) {
-      clock_->sleep(static_cast<std::uint32_t>(left < step_ ? left : step_));
-    }
+    sleepUntil(*clock_, next_, step_);
   }
   // The tick at which the step now running ends.
   Tick stepEnd() const { return next_; }
