@@ -2,6 +2,7 @@
 #include <time.h>
 
 #include <cerrno>
+#include <cstdint>
 
 #include "platform/clock.h"
 #include "platform/monotonic_posix.h"
@@ -22,12 +23,19 @@ class PosixClock : public Clock {
       static_cast<void>(sched_yield());
       return;
     }
-    timespec rest{static_cast<time_t>(milliseconds / 1000U),
-                  static_cast<long>(milliseconds % 1000U) * 1000000L};
-    // nanosleep: 0 once the time has passed, or -1 with errno: EINTR when a
-    // signal came first, with the time still to sleep in `rest`, which is
-    // then slept; other errors (EINVAL) cannot come from these values.
-    while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
+    // Until the millisecond counter has moved on by `milliseconds`, as it
+    // does on Windows, where Sleep ends on a tick of the timer. Every limit
+    // of the program is measured on that counter: a sleep that ends just as
+    // the counter reaches its mark keeps a schedule of many sleeps exact,
+    // where a fixed span from some moment within a millisecond would be up
+    // to a millisecond late each time. clock_nanosleep: 0 once the time has
+    // come, or an error number: EINTR when a signal came first (the sleep
+    // then goes on to the same moment); EINVAL cannot come from these
+    // values.
+    const std::uint64_t until = monotonicMilliseconds() + milliseconds;
+    const timespec mark{static_cast<time_t>(until / 1000U),
+                        static_cast<long>(until % 1000U) * 1000000L};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &mark, nullptr) == EINTR) {
     }
   }
 
