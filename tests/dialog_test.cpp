@@ -40,7 +40,7 @@ DialogRun runDialog(const std::string& option, const std::string& port, bool por
   console.typeLine(port);
   console.pressKeyAt(0, 'q');  // answers the one-key wait after a failure
   FakePortInspection ports;
-  const int status = runScaleCheck(console, fake.services, ports);
+  const int status = runDialog(console, fake.services, ports);
   return {console.utf8(), status, console.keysRead, fake.serialPorts.namesOpened,
           fake.serial.isOpen};
 }
@@ -122,7 +122,7 @@ TEST(Dialog, SettingsThatCannotBeAppliedShowTheChannelSettingsCode) {
   console.typeLine("2");
   console.typeLine("com2");
   console.pressKeyAt(0, ' ');
-  EXPECT_EQ(runScaleCheck(console, fake.services, ports), 0);
+  EXPECT_EQ(runDialog(console, fake.services, ports), 0);
   EXPECT_EQ(console.utf8(),
             kBanner + kAskPort +
                 "\r\nНе смог подключиться к весам. 102, Ошибка настроек канала связи."
@@ -138,7 +138,7 @@ TEST(Dialog, TheSecondOptionOpensSevenEvenOne) {
   console.typeLine("com4");
   console.pressKeyAt(1500, 27);  // Esc while the poll loop waits
   FakePortInspection ports;
-  EXPECT_EQ(runScaleCheck(console, fake.services, ports), 0);
+  EXPECT_EQ(runDialog(console, fake.services, ports), 0);
   EXPECT_EQ(fake.serial.state.byteSize, 7);
   EXPECT_EQ(fake.serial.state.parity, 2);
   EXPECT_FALSE(fake.serial.isOpen) << "closed after Esc";
@@ -148,7 +148,7 @@ TEST(Dialog, EndOfInputStillEndsTheRun) {
   FakeServices fake;
   FakeConsole console(fake.clock);  // no answers, no keys
   FakePortInspection ports;
-  EXPECT_EQ(runScaleCheck(console, fake.services, ports), 0);
+  EXPECT_EQ(runDialog(console, fake.services, ports), 0);
   EXPECT_EQ(console.utf8(), kBanner + kBadOption);
 }
 
@@ -157,7 +157,7 @@ TEST(Dialog, AnInterruptWhileAnsweringEndsQuietly) {
   FakeConsole console(fake.clock);
   console.interruptAt(0);
   FakePortInspection ports;
-  EXPECT_EQ(runScaleCheck(console, fake.services, ports), 0);
+  EXPECT_EQ(runDialog(console, fake.services, ports), 0);
   EXPECT_EQ(console.utf8(), kBanner);
   EXPECT_EQ(console.keysRead, 0);
 }

@@ -162,7 +162,7 @@ TEST(ProgramEnd, RecordsStillUnwrittenAreCountedInOneLine) {
   console.typeLine("com1");
   console.pressKeyAt(1000 + 2 * (1008 + 660) + 100, 27);
   testing::FakePortInspection ports;
-  EXPECT_EQ(runScaleCheck(console, fake.services, ports), 0);
+  EXPECT_EQ(runDialog(console, fake.services, ports), 0);
   const std::string out = console.utf8();
   const std::string waits =
       ". Его записи ждут в памяти и будут дописаны, когда файл станет доступен.";

@@ -78,6 +78,18 @@ TEST_F(TcpTransportTest, ARefusedOrUnreachableServerFailsWhenTheWindowHasPassed)
   EXPECT_EQ(fake.network.startups, fake.network.cleanups);
 }
 
+// A connect the system fails outright (no route to the network) is not
+// under way: nothing is waited for.
+TEST_F(TcpTransportTest, AConnectThatFailsOutrightIsNotWaitedFor) {
+  fake.network.servers["10.1.2.3:4003"].unreachable = true;
+  bool ok = true;
+  EXPECT_EQ(timeToOpen(tcpSettings("10.1.2.3", 4003), ok), 0U);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(tcp.osError().code, 101);
+  EXPECT_TRUE(fake.network.last().closed);
+  EXPECT_EQ(fake.network.startups, fake.network.cleanups);
+}
+
 TEST_F(TcpTransportTest, AHeldConnectionToTheSameAddressIsReusedUntested) {
   connect();
   const int startups = fake.network.startups;

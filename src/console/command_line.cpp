@@ -5,6 +5,7 @@
 #include "console/line_settings.h"
 #include "console/system_text.h"
 #include "link/bounded_text.h"
+#include "platform/com_number.h"
 #include "platform/cp1251.h"
 
 namespace scalecheck::console {
@@ -73,7 +74,6 @@ constexpr auto kUsage = cp1251(R"(Проверка связи с весами Ta
 constexpr std::size_t kShownArgumentLength = 64;
 constexpr std::uint64_t kHighestCount = 0xFFFFFFFFU;
 constexpr std::uint64_t kHighestBaud = 0x7FFFFFFF;
-constexpr std::uint64_t kHighestComNumber = 256;
 constexpr std::uint64_t kHighestTcpPort = 65535;
 
 enum class Option : std::uint8_t {
@@ -163,7 +163,8 @@ bool parsePort(const std::string& text, LinkSettings& settings) {
   }
   const bool prefixed = text.size() > 3 && lowerAscii(text.substr(0, 3)) == "com";
   std::uint64_t number = 0;
-  if (!parseNumber(prefixed ? text.substr(3) : text, 1, kHighestComNumber, number)) return false;
+  if (!parseNumber(prefixed ? text.substr(3) : text, 1, platform::kHighestComNumber, number))
+    return false;
   settings.comNumber = static_cast<std::int32_t>(number);
   return true;
 }

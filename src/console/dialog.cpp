@@ -5,6 +5,7 @@
 #include "console/answer_parsing.h"
 #include "console/line_settings.h"
 #include "console/polling_session.h"
+#include "console/write_text.h"
 #include "link/scale_link.h"
 #include "platform/cp1251.h"
 #include "platform/numeric_locale.h"
@@ -28,10 +29,6 @@ constexpr auto kBadPort =
 
 constexpr std::size_t kAnswerSize = 16;  // 15 characters and the NUL
 
-void writeText(platform::Console& console, const char* text) {
-  console.write(text, std::strlen(text));
-}
-
 void waitForKey(platform::Console& console) {
   console.readKey();
 }
@@ -50,7 +47,7 @@ void writeTitle(platform::Console& console) {
   }
 }
 
-int runScaleCheck(platform::Console& console, platform::Services& services, PortInspection& ports) {
+int runDialog(platform::Console& console, platform::Services& services, PortInspection& ports) {
   platform::selectLocale("ru-RU");
   writeTitle(console);
   for (const auto* text : {kOption1.c_str(), kOption2.c_str(), kAskOption.c_str()}) {

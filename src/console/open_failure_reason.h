@@ -12,8 +12,8 @@
 namespace scalecheck::console {
 
 // Texts that say why a link could not be made, and what else holds or offers
-// a port. Each is Windows-1251, built only from what it is given, and adds
-// to the written messages without changing them. Names the system supplies
+// a port. Each is Windows-1251, built only from what it is given, and comes
+// after the operator's usual messages without changing them. Names the system supplies
 // show in printable ASCII only ('?' for any other byte), so that no name can
 // send control sequences to the terminal.
 

@@ -5,6 +5,7 @@
 
 #include "console/measurement_log.h"
 #include "console/reading_line.h"
+#include "console/write_text.h"
 #include "platform/deadline.h"
 #include "protocol/acquisition.h"
 
@@ -20,10 +21,6 @@ constexpr std::uint64_t kKeyStepMs = 24;
 // read within the step and an Esc at its end acts at once, while input that
 // never ends (a program writing into the terminal) cannot hold off the poll.
 constexpr int kMostKeysPerStep = 1024;
-
-void writeText(platform::Console& console, const char* text) {
-  console.write(text, std::strlen(text));
-}
 
 // False when the operator asked to leave. The steps keep to one schedule
 // from the start, so sleeps that run long do not add up; the poll follows

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "console/reading_line.h"
 #include "platform/cp1251.h"
 
 namespace scalecheck::console {
@@ -26,20 +27,6 @@ std::string breakdown(const std::map<Key, std::uint64_t>& counts, Name name) {
 }
 
 }  // namespace
-
-const char* wayName(AcquisitionMode mode) {
-  switch (mode) {
-    case AcquisitionMode::kStream:
-      return "~22";
-    case AcquisitionMode::kCombined:
-      return "ad";
-    case AcquisitionMode::kTwoStep:
-      return "AD";
-    case AcquisitionMode::kNone:
-      break;
-  }
-  return "??";
-}
 
 void PollTally::noteReading(AcquisitionMode mode) {
   ++readings_;

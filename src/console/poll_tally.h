@@ -8,9 +8,6 @@
 
 namespace scalecheck::console {
 
-// The short name of the way a reading came: "~22", "ad" or "AD".
-const char* wayName(AcquisitionMode mode);
-
 // How the polls of one run went, for the summary line at its end.
 class PollTally {
  public:

@@ -12,9 +12,11 @@
 #include "console/open_failure_reason.h"
 #include "console/poll_loop.h"
 #include "console/poll_tally.h"
+#include "console/reading_line.h"
 #include "console/system_text.h"
 #include "console/traffic_trace.h"
 #include "console/version.h"
+#include "console/write_text.h"
 #include "platform/cp1251.h"
 
 namespace scalecheck::console {
@@ -25,10 +27,6 @@ using platform::FailureKind;
 
 constexpr auto kCannotConnect = cp1251("\r\nНе смог подключиться к весам. ");
 constexpr auto kRecordsLost = cp1251("\r\nФайл был недоступен, потеряно записей:");
-
-void writeText(platform::Console& console, const std::string& text) {
-  console.write(text.data(), text.size());
-}
 
 void reportOpenFailure(const ScaleLink& link, platform::Console& console) {
   char message[kErrorTextSize];
@@ -45,7 +43,7 @@ std::string openFailureReason(const ScaleLink& link, PortInspection& ports) {
   if (link.settings().mode == LinkMode::kTcp) {
     return tcpConnectFailureText(link.settings(), link.osError(), TcpTransport::kConnectWindowMs);
   }
-  const std::string device = link.peerName();
+  const std::string device = link.linkTarget();
   SerialOpenFailure failure;
   failure.tried = ports.describe(device);
   failure.error = link.osError();
@@ -62,7 +60,7 @@ std::string openFailureReason(const ScaleLink& link, PortInspection& ports) {
 // the checker can: the operator is told once, and polling goes on.
 bool warnOfOtherHolders(const ScaleLink& link, platform::Console& console, PortInspection& ports) {
   if (link.settings().mode != LinkMode::kRs232) return false;
-  const std::string device = link.peerName();
+  const std::string device = link.linkTarget();
   const std::string warning = otherHoldersWarning(device, ports.holders(device));
   if (warning.empty()) return false;
   writeText(console, warning);
@@ -178,7 +176,7 @@ PollTally pollUntilTheEnd(ScaleLink& link, platform::Console& console, platform:
 }  // namespace
 
 std::string linkDescription(const ScaleLink& link) {
-  const std::string peer = shownName(link.peerName());
+  const std::string peer = shownName(link.linkTarget());
   if (link.settings().mode == LinkMode::kTcp) return peer + " (TCP)";
   return peer + ", " + lineSettingsText(link.settings());
 }

@@ -27,7 +27,7 @@ enum class SessionEnd : std::uint8_t {
 // Esc, Ctrl+C or the poll limit, each shown and logged, with a line when a
 // data file stops or starts taking records again; the files flushed, the
 // records lost counted, one summary line; the link closed. When the link
-// cannot be opened: the written line, a line saying why, and the link left
+// cannot be opened: the usual "cannot connect" line, a line saying why, and the link left
 // to the caller, who may wait for a key before it closes it.
 SessionEnd runPollingSession(ScaleLink& link, platform::Console& console,
                              platform::Services& services, PortInspection& ports,

@@ -5,6 +5,7 @@
 #include "console/open_failure_reason.h"
 #include "console/polling_session.h"
 #include "console/version.h"
+#include "console/write_text.h"
 #include "link/scale_link.h"
 #include "platform/cp1251.h"
 #include "platform/numeric_locale.h"
@@ -17,11 +18,7 @@ using platform::cp1251;
 constexpr auto kUsageError = cp1251("Ошибка в параметрах: ");
 constexpr auto kPolling = cp1251("\r\n  Опрос: ");
 
-void writeText(platform::Console& console, const std::string& text) {
-  console.write(text.data(), text.size());
-}
-
-// The written run's first lines, then the link polled as after the dialog;
+// The banner's first lines, then the link polled as after the dialog;
 // no key is waited for, so that scripts can run it without a terminal.
 int pollFromCommandLine(const CommandLine& line, platform::Console& console,
                         platform::Services& services, PortInspection& ports) {
@@ -54,7 +51,7 @@ int runProgram(const std::vector<std::string>& arguments, platform::Console& con
   int status = 0;
   switch (line.action) {
     case ProgramAction::kDialog:
-      status = runScaleCheck(console, services, ports);
+      status = runDialog(console, services, ports);
       break;
     case ProgramAction::kPoll:
       status = pollFromCommandLine(line, console, services, ports);

@@ -17,7 +17,7 @@ constexpr int kExitUsage = 2;      // the command line is wrong
 constexpr int kExitNotOpened = 3;  // the link could not be opened
 
 // The program as a shell starts it, `arguments` without the program's name:
-// the written dialog when there are none, otherwise what they ask for (see
+// the dialog when there are none, otherwise what they ask for (see
 // parseCommandLine). A run ends with a line break, so that the shell's
 // prompt starts on a line of its own. Returns the exit status.
 int runProgram(const std::vector<std::string>& arguments, platform::Console& console,

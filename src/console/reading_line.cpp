@@ -17,20 +17,6 @@ constexpr auto kGram = cp1251(" г");
 constexpr auto kKilogram = cp1251(" кг");
 constexpr auto kTonne = cp1251(" т");
 
-const char* modeTag(AcquisitionMode mode) {
-  switch (mode) {
-    case AcquisitionMode::kStream:
-      return "  ~22,";
-    case AcquisitionMode::kCombined:
-      return "  ad,";
-    case AcquisitionMode::kTwoStep:
-      return "  AD,";
-    case AcquisitionMode::kNone:
-      break;
-  }
-  return "  ??,";
-}
-
 const char* stabilityTag(StabilityState stability) {
   switch (stability) {
     case StabilityState::kStable:
@@ -68,6 +54,20 @@ int displayDecimals(const WeightReading& reading) {
 
 }  // namespace
 
+const char* wayName(AcquisitionMode mode) {
+  switch (mode) {
+    case AcquisitionMode::kStream:
+      return "~22";
+    case AcquisitionMode::kCombined:
+      return "ad";
+    case AcquisitionMode::kTwoStep:
+      return "AD";
+    case AcquisitionMode::kNone:
+      break;
+  }
+  return "??";
+}
+
 void formatReadingWeight(const WeightReading& reading, char (&text)[kWeightTextSize]) {
   char full[64];
   const char separator = platform::decimalSeparator();
@@ -79,7 +79,10 @@ void formatReadingWeight(const WeightReading& reading, char (&text)[kWeightTextS
 
 void formatReadingLine(const WeightReading& reading, const char* weightText,
                        char (&line)[kReadingLineSize]) {
-  copyBounded(line, modeTag(reading.acquisitionMode));
+  // The mode tag: "  AD," and the like.
+  copyBounded(line, "  ");
+  appendBounded(line, wayName(reading.acquisitionMode));
+  appendBounded(line, ",");
   appendBounded(line, stabilityTag(reading.stability));
   appendBounded(line, weightText);
   appendBounded(line, "]");

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/clock.h"
+#include "platform/deadline.h"
 
 namespace scalecheck {
 
@@ -15,15 +16,11 @@ constexpr std::size_t kReplyMaxBytes = 21;  // a reply hands back at most this m
 class ReplyCollector {
  public:
   ReplyCollector(platform::Clock& clock, std::uint32_t firstByteLimitMs, std::uint32_t gapMs)
-      : clock_(clock),
-        firstByteLimitMs_(firstByteLimitMs),
-        gapMs_(gapMs),
-        lastByte_(clock.tickCount()),
-        waitBound_(firstByteLimitMs) {}
+      : silence_(clock, firstByteLimitMs), gapMs_(gapMs) {}
 
   // How long to wait for input before looking again: the rest of the limit
   // now running.
-  std::uint32_t waitBound() const { return waitBound_; }
+  std::uint32_t waitBound() const { return silence_.remaining(); }
 
   // Takes a byte that arrived. False when the reply is complete: the 22nd
   // byte is taken from the line and dropped.
@@ -31,32 +28,23 @@ class ReplyCollector {
     reply_[stored_] = byte;
     if (stored_ == kReplyMaxBytes) return false;
     ++stored_;
-    lastByte_ = clock_.tickCount();
-    waitBound_ = gapMs_;
+    silence_.restart(gapMs_);
     return true;
   }
 
   // Looked and found nothing: true when the silence has ended the reply.
-  bool silenceEnded() {
-    const std::uint32_t elapsed = platform::ticksSince(lastByte_, clock_.tickCount());
-    const std::uint32_t limit = stored_ == 0 ? firstByteLimitMs_ : gapMs_;
-    if (elapsed >= limit) return true;
-    waitBound_ = limit - elapsed;
-    return false;
-  }
+  bool silenceEnded() const { return silence_.passed(); }
 
   // True with the reply (1..21 bytes) in `buffer` and its length in
   // `count`; false, with neither written, when no byte came.
   bool handBack(std::uint8_t* buffer, std::int32_t& count) const;
 
  private:
-  platform::Clock& clock_;
-  const std::uint32_t firstByteLimitMs_;
+  // The first-byte limit until a byte has come, then the gap after each.
+  platform::Deadline silence_;
   const std::uint32_t gapMs_;
   std::uint8_t reply_[kReplyMaxBytes + 1] = {};
   std::uint32_t stored_ = 0;
-  std::uint32_t lastByte_;
-  std::uint32_t waitBound_;
 };
 
 }  // namespace scalecheck

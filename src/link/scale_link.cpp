@@ -64,7 +64,7 @@ bool ScaleLink::restoreConnection() {
   return connection.open(settings_, lastError_);
 }
 
-std::string ScaleLink::peerName() const {
+std::string ScaleLink::linkTarget() const {
   switch (settings_.mode) {
     case LinkMode::kRs232:
       return serial_.deviceName(settings_);

@@ -54,7 +54,7 @@ class ScaleLink {
   const platform::OsError& osError() const { return transport().osError(); }
   // The device or peer the link reaches, for messages: "/dev/ttyUSB0",
   // "com3" on Windows, or "192.168.0.7:4001".
-  std::string peerName() const;
+  std::string linkTarget() const;
   // Every byte sent and received is shown to `observer` (null: none).
   void observeTraffic(TrafficObserver* observer);
 

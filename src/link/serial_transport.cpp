@@ -78,8 +78,11 @@ bool SerialTransport::open(const LinkSettings& settings, LinkError& lastError) {
   if (lastError == LinkError::kSerialOpen) lastError = LinkError::kNone;
   if (!configure(*port, settings)) {
     noteFailure(port->lastError());
+    // A device that went away while it was being set up is a port that
+    // cannot be opened, not settings it refused.
+    const bool vanished = port->lastError().kind == platform::FailureKind::kGone;
     port->close();
-    lastError = LinkError::kChannelSettings;
+    lastError = vanished ? LinkError::kSerialOpen : LinkError::kChannelSettings;
     return false;
   }
   if (lastError == LinkError::kChannelSettings) lastError = LinkError::kNone;

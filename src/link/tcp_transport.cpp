@@ -22,9 +22,6 @@ constexpr std::int32_t kSendBufferSize = 22;
 // socket is watched for up to 152 ms more.
 constexpr std::uint32_t kStreamSettleMs = 128;
 constexpr std::uint32_t kStreamWatchMs = 152;
-// Time the scale is given to answer the combined request before its reply
-// is read.
-constexpr std::uint32_t kCombinedReplyDelayMs = 168;
 
 }  // namespace
 
@@ -61,15 +58,29 @@ bool TcpTransport::open(const LinkSettings& settings, LinkError& lastError) {
   return true;
 }
 
-bool TcpTransport::connect(const LinkSettings& settings) {
+// A host name is resolved once for the link: getaddrinfo waits on the
+// network's name servers as long as they take, which no bound of ours can
+// cut short, and a peer that is reconnected to every poll must not pay it
+// every time. A dotted address needs no name server at all.
+bool TcpTransport::resolve(const LinkSettings& settings) {
+  const std::string target = peerName(settings);
+  if (target == resolvedFor_) return true;
   char portText[16];  // any 32-bit value fits
   std::snprintf(portText, sizeof portText, "%d", static_cast<int>(settings.tcpPort));
-  platform::SocketAddress address;
   platform::OsError error;
-  if (!sockets_.resolveTcp4(settings.host, portText, address, error)) {
+  if (!sockets_.resolveTcp4(settings.host, portText, address_, error)) {
     noteFailure(error);
+    resolvedFor_.clear();
     return false;
   }
+  resolvedFor_ = target;
+  return true;
+}
+
+bool TcpTransport::connect(const LinkSettings& settings) {
+  if (!resolve(settings)) return false;
+  const platform::SocketAddress& address = address_;
+  platform::OsError error;
   std::unique_ptr<platform::Socket> socket =
       sockets_.open(address.family, address.type, address.protocol, error);
   if (!socket) {
@@ -81,7 +92,12 @@ bool TcpTransport::connect(const LinkSettings& settings) {
     socket->close();
     return false;
   }
-  socket->connect(address);  // normally "under way"; its result is not examined
+  // Normally "under way"; a connect that failed outright is not waited for.
+  if (socket->connect(address) != 0 && socket->lastError().failed()) {
+    noteFailure(socket->lastError());
+    socket->close();
+    return false;
+  }
   if (!waitConnected(*socket)) {
     socket->close();
     return false;
@@ -208,7 +224,7 @@ void TcpTransport::waitForInput(std::uint32_t boundMs) {
 }
 
 std::uint32_t TcpTransport::combinedReplyDelayMs() const {
-  return kCombinedReplyDelayMs;
+  return kFrameDelayMs;
 }
 
 void TcpTransport::close() {

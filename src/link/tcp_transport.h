@@ -45,6 +45,7 @@ class TcpTransport final : public Transport {
   static std::string peerName(const LinkSettings& settings);
 
  private:
+  bool resolve(const LinkSettings& settings);
   bool connect(const LinkSettings& settings);
   bool waitConnected(platform::Socket& socket);
   void dropConnection();
@@ -57,6 +58,8 @@ class TcpTransport final : public Transport {
   std::unique_ptr<platform::Socket> socket_;
   char lastHost_[kHostSize] = {};
   std::int32_t lastPort_ = 0;
+  platform::SocketAddress address_;  // of `resolvedFor_` ("host:port"), resolved once
+  std::string resolvedFor_;
 };
 
 }  // namespace scalecheck

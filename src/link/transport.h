@@ -13,6 +13,10 @@ namespace scalecheck {
 // A receive queue fuller than this holds stale data.
 constexpr std::uint32_t kStreamCaptureBytes = 44;
 
+// Time a scale is given to prepare a weight frame once DC1 has been sent,
+// before its reply is read.
+constexpr std::uint32_t kFrameDelayMs = 168;
+
 // What one attempt to take a byte of unsolicited data found.
 enum class ByteResult {
   kByte,    // a byte was taken

@@ -22,6 +22,8 @@ constexpr int kKeyPairBase = 0x100;
 // the handler returns, and at the latest after 5 s: this grace lets the main
 // thread close the port and end on its own first.
 constexpr DWORD kCloseGraceMs = 3000;
+// A key waited for is looked for this often: the poll loop's step.
+constexpr DWORD kKeyLookMs = 24;
 
 std::atomic<bool> interrupted{false};
 
@@ -149,6 +151,13 @@ class WinConsole final : public Console {
 
   int readKey() override {
     if (!stdinIsConsole()) return -1;
+    // _getch is not ended by Ctrl+C: the key is waited for in looks a step
+    // apart, so that a stop request ends the wait (the one-key wait after a
+    // failure) at the first press rather than the second.
+    while (_kbhit() == 0) {
+      if (interrupted) return -1;
+      Sleep(kKeyLookMs);
+    }
     // _getch has no error return. Wine's gives a character as a signed byte
     // (the Cyrillic я, 0xFF, would be -1, the end of input); the mask makes
     // it the byte value that Windows' own gives.

@@ -4,13 +4,13 @@
 #include <cstdlib>
 #include <map>
 
+#include "platform/com_number.h"
 #include "platform/fs_entries_posix.h"
 #include "platform/port_list_posix.h"
 
 namespace scalecheck::platform {
 namespace {
 
-constexpr int kHighestComNumber = 256;
 // sysfs puts a USB adapter's maker and product on the USB device, one level
 // above the interface an ACM port hangs on, two above a usb-serial port.
 constexpr int kUsbDeviceLevels = 3;
@@ -24,14 +24,7 @@ bool exists(const std::string& path) {
 // comN with N from 1 to 256 and no leading zero: the names through which a
 // COM number reaches a mapping.
 bool isComMapping(const std::string& name) {
-  if (name.size() < 4 || name.compare(0, 3, "com") != 0 || name[3] == '0') return false;
-  int number = 0;
-  for (std::size_t i = 3; i < name.size(); ++i) {
-    if (name[i] < '0' || name[i] > '9') return false;
-    number = number * 10 + (name[i] - '0');
-    if (number > kHighestComNumber) return false;
-  }
-  return true;
+  return name.compare(0, 3, "com") == 0 && comNumberFromDigits(name.c_str() + 3) != 0;
 }
 
 // A terminal of the serial core whose port type is 0 has no UART behind it:

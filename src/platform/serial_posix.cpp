@@ -16,6 +16,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/com_number.h"
 #include "platform/monotonic_posix.h"
 #include "platform/serial_port.h"
 #include "platform/serial_posix_termios.h"
@@ -25,7 +26,6 @@ namespace scalecheck::platform {
 namespace {
 
 constexpr std::uint32_t kMaxDword = 0xFFFFFFFFU;
-constexpr int kHighestComNumber = 256;
 
 int pollTimeout(std::uint64_t milliseconds) {
   return static_cast<int>(std::min<std::uint64_t>(milliseconds, INT_MAX));
@@ -75,14 +75,7 @@ int comNumberOf(const char* name) {
   const bool deviceNamespace = std::strncmp(name, "\\\\.\\", 4) == 0;
   const char* rest = deviceNamespace ? name + 4 : name;
   if (strncasecmp(rest, "com", 3) != 0) return 0;
-  rest += 3;
-  if (*rest < '1' || *rest > '9') return 0;  // no sign, no leading zero, not empty
-  int number = 0;
-  for (; *rest != '\0'; ++rest) {
-    if (*rest < '0' || *rest > '9') return 0;
-    number = number * 10 + (*rest - '0');
-    if (number > kHighestComNumber) return 0;
-  }
+  const int number = comNumberFromDigits(rest + 3);
   return deviceNamespace || number <= 9 ? number : 0;
 }
 
@@ -497,11 +490,12 @@ class PosixSerialPorts final : public SerialPorts {
     return std::make_unique<PosixSerialPort>(fd);
   }
 
-  // A device path is taken as it is; a Windows port name is mapped (see
+  // A device path (any name with a slash, "./com1" too) is taken as it is;
+  // a Windows port name is mapped (see
   // devicePathOf); anything else names no device.
   std::string deviceFor(const char* name) override {
     if (name == nullptr) return "";
-    if (name[0] == '/') return name;
+    if (std::strchr(name, '/') != nullptr) return name;
     const int comNumber = comNumberOf(name);
     return comNumber == 0 ? "" : devicePathOf(comNumber);
   }

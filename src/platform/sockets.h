@@ -34,7 +34,9 @@ class Socket {
   virtual ~Socket() = default;
   // ioctlsocket(FIONBIO, 1): 0 on success.
   virtual int setNonBlocking() = 0;
-  // connect(): its result, 0 or kSocketError (normally "would block").
+  // connect(): its result, 0 or kSocketError (normally "would block"). A
+  // connect that failed outright, rather than being under way, leaves its
+  // reason in lastError().
   virtual int connect(const SocketAddress& address) = 0;
   // select() with the socket in the read, write and exception sets and a
   // zero time-out: the number of sockets ready, or kSocketError.

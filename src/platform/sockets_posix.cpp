@@ -48,7 +48,14 @@ class PosixSocket final : public Socket {
     std::memcpy(&storage, address.bytes, length);
     const int result =
         ::connect(fd_, reinterpret_cast<const sockaddr*>(&storage), static_cast<socklen_t>(length));
-    return result == 0 ? 0 : kSocketError;
+    if (result == 0) return 0;
+    // A connect that failed outright (an unreachable network) is under way
+    // no more: its reason is kept, so the caller need not wait for it.
+    if (errno != EINPROGRESS && errno != EINTR) {
+      lastError_ =
+          OsError{errno == ECONNREFUSED ? FailureKind::kRefused : FailureKind::kOther, errno};
+    }
+    return kSocketError;
   }
 
   // Windows select puts a socket whose connect failed into the exception set

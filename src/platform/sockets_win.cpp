@@ -29,8 +29,17 @@ class WinSocket final : public Socket {
     if (address.length > sizeof address.bytes) return kSocketError;
     sockaddr_storage target{};
     std::memcpy(&target, address.bytes, address.length);
-    return ::connect(socket_, reinterpret_cast<const sockaddr*>(&target),
-                     static_cast<int>(address.length));
+    const int result = ::connect(socket_, reinterpret_cast<const sockaddr*>(&target),
+                                 static_cast<int>(address.length));
+    if (result == 0) return 0;
+    // A connect that failed outright (an unreachable network) is under way
+    // no more: its reason is kept, so the caller need not wait for it.
+    const int code = WSAGetLastError();
+    if (code != WSAEWOULDBLOCK) {
+      lastError_ =
+          OsError{code == WSAECONNREFUSED ? FailureKind::kRefused : FailureKind::kOther, code};
+    }
+    return kSocketError;
   }
 
   // select: the number of sockets ready (0 on time-out), or SOCKET_ERROR.

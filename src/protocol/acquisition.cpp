@@ -13,9 +13,9 @@ constexpr std::uint8_t kAck = 0x06;
 constexpr std::uint8_t kDc1 = 0x11;
 constexpr std::int32_t kReplyParseLength = 22;
 constexpr std::size_t kExchangeSize = 64;
-// Time the scale is given to prepare its answer before the reply is read.
+// Time the scale is given to answer ENQ before its reply is read (a frame
+// after DC1 is given kFrameDelayMs).
 constexpr std::uint32_t kAckDelayMs = 128;
-constexpr std::uint32_t kDataDelayMs = 168;
 // A combined-request reply shorter than this is no weight frame.
 constexpr std::int32_t kCombinedMinBytes = 11;
 
@@ -41,7 +41,7 @@ bool tryTwoStep(ScaleLink& link, Exchange& exchange) {
   }
   exchange.buffer[0] = kDc1;
   if (!link.writeBytes(exchange.buffer, 1)) return false;
-  link.clock().sleep(kDataDelayMs);
+  link.clock().sleep(kFrameDelayMs);
   if (!link.readReply(exchange.buffer, count)) return false;
   if (!parseInto(link, exchange, kReplyParseLength)) return false;
   exchange.dumpCount = count;

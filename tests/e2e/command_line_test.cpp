@@ -69,7 +69,7 @@ TEST(CommandLine, PollsATcpScaleCountTimes) {
 }
 
 // 1: the link opened but nothing came; 3: it did not open, and the line
-// after the written one names the device and why; 2: a wrong argument.
+// after the usual one names the device and why; 2: a wrong argument.
 TEST(CommandLine, TheExitStatusSaysHowTheRunWent) {
   ScratchDir work;
   ScratchDir ports;

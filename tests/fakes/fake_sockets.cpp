@@ -71,6 +71,10 @@ int FakeSocket::setNonBlocking() {
 int FakeSocket::connect(const platform::SocketAddress& address) {
   state_->target.assign(reinterpret_cast<const char*>(address.bytes), address.length);
   auto server = network_.servers.find(state_->target);
+  if (server != network_.servers.end() && server->second.unreachable) {
+    lastError_ = platform::OsError{platform::FailureKind::kOther, 101};  // ENETUNREACH
+    return platform::kSocketError;
+  }
   if (server != network_.servers.end()) {
     state_->refused = server->second.refuses;
     if (!state_->refused)

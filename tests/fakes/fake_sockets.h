@@ -21,6 +21,7 @@ constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
 struct FakeServer {
   bool refuses = false;             // the connect fails (shown in the exception set)
   std::uint32_t acceptAfterMs = 0;  // writable this long after connect
+  bool unreachable = false;         // connect fails outright (no route to it)
 };
 
 // One socket's life, kept by the network so tests can script and inspect it.

@@ -328,6 +328,10 @@ TEST(SerialPortNames, MapWindowsNamesToDevices) {
     auto port = openPort(name);
     EXPECT_EQ(port != nullptr, opens);
   }
+  // Any name with a slash is a device path, relative ones too.
+  for (const char* path : {"/dev/ttyUSB0", "./com1", "dev/ttyS0"}) {
+    EXPECT_EQ(platform::systemSerialPorts().deviceFor(path), path);
+  }
 }
 
 // The link's RS-232 path end to end on a real device.
