@@ -7,8 +7,8 @@
 
 namespace scalecheck::bench {
 
-// The table of all runs, the expected timeline of each and the targets,
-// on stdout. True when every run was made and met every target.
+// The table of all runs, the expected intervals and the targets, on
+// stdout. True when every run was made and met every target.
 bool printReport(const std::vector<RunResult>& results, const ScalePace& pace);
 
 }  // namespace scalecheck::bench

@@ -1,161 +1,157 @@
 #include "bench_run.h"
 
-#include <time.h>
+#include <signal.h>
+#include <sys/stat.h>
 
-#include <clocale>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
+#include "checker_session.h"
 #include "harness/sim_process.h"
-#include "link/scale_link.h"
-#include "platform/services.h"
-#include "protocol/acquisition.h"
 
 namespace scalecheck::bench {
 namespace {
 
-// The poll loop's wait: polls start this long after the previous one has
-// been handled, the keyboard looked at every 24 ms meanwhile.
-constexpr std::uint64_t kPollPeriodMs = 1000;
-constexpr std::uint32_t kLoopStepMs = 24;
-// What the simulator's default frame says.
-constexpr float kFrameWeight = 1.234F;
 // A loaded machine may take a while to start a program.
 constexpr int kSimReadyLimitMs = 5000;
+// Wine takes about 4 s to start a program, more when its session starts;
+// a quiet poll about 2 s. Only a hang comes near these.
+constexpr int kStartLimitMs = 60000;
+constexpr int kPollLimitMs = 10000;
+// Creating a Wine prefix takes several seconds; a hang far longer.
+constexpr int kPrefixLimitMs = 300000;
+// A program that has ended has closed its terminal within moments; Wine's
+// session ends within seconds.
+constexpr int kEndLimitMs = 30000;
+// Wine maps COM1 and up to the Linux serial devices itself; the tests map
+// 40 to 42 in their own prefix.
+constexpr int kWineComNumber = 45;
 
-double nowMs(clockid_t clock) {
-  timespec now{};
-  // clock_gettime: 0, or -1 with errno; both clocks exist on Linux.
-  clock_gettime(clock, &now);
-  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-void waitLikeThePollLoop(platform::Clock& clock) {
-  const std::uint64_t start = clock.tickCount64();
-  do {
-    clock.sleep(kLoopStepMs);
-  } while (clock.tickCount64() - start < kPollPeriodMs);
-}
-
-AcquisitionMode modeOf(ScaleKind kind) {
-  switch (kind) {
-    case ScaleKind::kStream:
-      return AcquisitionMode::kStream;
-    case ScaleKind::kTwoStep:
-      return AcquisitionMode::kTwoStep;
-    case ScaleKind::kCombined:
-      return AcquisitionMode::kCombined;
-  }
-  return AcquisitionMode::kNone;
-}
-
-bool isExpectedReading(const WeightReading& reading, ScaleKind kind) {
-  return reading.acquisitionMode == modeOf(kind) && reading.unit == WeightUnit::kKilogram &&
-         reading.stability == StabilityState::kStable &&
-         std::fabs(reading.weight - kFrameWeight) < 1e-4F;
+std::string wineComLink(const RunSettings& settings) {
+  return settings.winePrefix + "/dosdevices/com" + std::to_string(kWineComNumber);
 }
 
 std::vector<std::string> simArguments(BenchLink link, ScaleKind kind, const RunSettings& settings) {
   std::vector<std::string> arguments;
-  if (link == BenchLink::kPty) {
-    arguments = {"--pty", settings.portDir + "/com1"};
-  } else {
+  if (link == BenchLink::kTcp) {
     arguments = {"--tcp", "127.0.0.1:0"};  // any free port
+  } else {
+    arguments = {"--pty",
+                 link == BenchLink::kWine ? wineComLink(settings) : settings.workDir + "/com1"};
   }
   arguments.insert(arguments.end(),
-                   {"--kind", kindName(kind), "--delay", std::to_string(settings.answerDelayMs)});
+                   {"--kind", kind == ScaleKind::kQuiet ? "stream" : kindName(kind), "--delay",
+                    std::to_string(settings.answerDelayMs)});
+  if (kind == ScaleKind::kQuiet) arguments.insert(arguments.end(), {"--fault", "silence"});
   return arguments;
 }
 
-// Link settings for the simulator that said it is `ready`.
-bool linkSettingsFor(BenchLink link, const harness::SimReady& ready, LinkSettings& settings) {
-  if (link == BenchLink::kPty) {
-    settings.mode = LinkMode::kRs232;
-    settings.comNumber = 1;  // $SCALECHECK_PORT_DIR/com1
-    return true;
+// The program to start and its arguments.
+std::vector<std::string> checkerCommand(BenchLink link, const harness::SimReady& ready,
+                                        const RunSettings& settings, int count) {
+  const std::string polls = std::to_string(count);
+  switch (link) {
+    case BenchLink::kPty:
+      return {settings.checkerPath, "--port", ready.link, "--count", polls};
+    case BenchLink::kTcp:
+      return {settings.checkerPath, "--tcp", ready.host + ":" + std::to_string(ready.port),
+              "--count", polls};
+    case BenchLink::kWine:
+      break;
   }
-  settings.mode = LinkMode::kTcp;
-  // The host is 127.0.0.1, as asked for.
-  if (ready.transport != "tcp" || ready.port > 65535 || ready.host.size() >= sizeof settings.host) {
-    return false;
-  }
-  std::snprintf(settings.host, sizeof settings.host, "%s", ready.host.c_str());
-  settings.tcpPort = static_cast<std::int32_t>(ready.port);
-  return true;
+  return {settings.wineRun, settings.wineExe,
+          "--port",         "COM" + std::to_string(kWineComNumber),
+          "--count",        polls};
 }
 
-void pollRepeatedly(ScaleLink& link, ScaleKind kind, const RunSettings& settings,
-                    RunResult& result) {
-  platform::Clock& clock = platform::systemClock();
-  const double cpuStart = nowMs(CLOCK_PROCESS_CPUTIME_ID);
-  const double wallStart = nowMs(CLOCK_MONOTONIC);
-  for (int poll = 0; poll < settings.polls; ++poll) {
-    waitLikeThePollLoop(clock);
-    WeightReading reading;
-    const double before = nowMs(CLOCK_MONOTONIC);
-    const bool ok = pollReading(link, reading);
-    const double took = nowMs(CLOCK_MONOTONIC) - before;
-    result.pollMs.push_back(took);
-    ++result.polls;
-    if (ok) result.modes.insert(static_cast<int>(reading.acquisitionMode));
-    if (ok && isExpectedReading(reading, kind)) ++result.good;
-    if (settings.verbose) {
-      std::printf("  %s %-9s poll %2d: %7.1f ms, %s mode %d, error %d\n", linkName(result.link),
-                  kindName(kind), poll + 1, took, ok ? "read" : "failed",
-                  static_cast<int>(reading.acquisitionMode), static_cast<int>(link.lastError()));
-      std::fflush(stdout);
-    }
+std::string fileName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void printLine(const RunResult& result, const ShownLine& line, double startMs) {
+  std::printf("  %-4s %-9s %-4s at %9.1f ms\n", linkName(result.link), kindName(result.kind),
+              line.tag.c_str(), line.atMs - startMs);
+  std::fflush(stdout);
+}
+
+void readToEnd(CheckerSession& checker, const RunSettings& settings, RunResult& result) {
+  const bool underWine = result.link == BenchLink::kWine;
+  // /proc names a process by at most 15 characters.
+  CpuWatch cpu = underWine ? CpuWatch(settings.winePrefix, fileName(settings.wineExe).substr(0, 15))
+                           : CpuWatch(checker.pid());
+  const int limitMs = kStartLimitMs + result.count * kPollLimitMs;
+  const bool hung = checker.read(harness::Deadline(limitMs), [&](const ShownLine& line) {
+    cpu.sample(line.atMs);
+    if (settings.verbose) printLine(result, line, checker.startedAtMs());
+  });
+  if (hung) {
+    result.error = "no end within " + std::to_string(limitMs) + " ms";
+    // Ending the Windows program lets wine-run end its Wine session.
+    if (underWine && cpu.program() > 0) kill(cpu.program(), SIGKILL);
   }
-  result.cpuMs = nowMs(CLOCK_PROCESS_CPUTIME_ID) - cpuStart;
-  result.wallMs = nowMs(CLOCK_MONOTONIC) - wallStart;
+  result.exit = checker.finish(harness::Deadline(kEndLimitMs));
+  result.lines = checker.screen().lines();
+  result.cpu = cpu.shares();
+  const double lifeMs = checker.endedAtMs() - checker.startedAtMs();
+  if (!underWine && result.exit.exited && lifeMs > 0) {
+    result.lifeCpu = 100.0 * cpuMsOf(result.exit.usage) / lifeMs;
+  }
 }
 
 }  // namespace
 
 const char* linkName(BenchLink link) {
-  return link == BenchLink::kPty ? "pty" : "tcp";
-}
-
-const char* kindName(ScaleKind kind) {
-  switch (kind) {
-    case ScaleKind::kStream:
-      return "stream";
-    case ScaleKind::kTwoStep:
-      return "two-step";
-    case ScaleKind::kCombined:
-      return "combined";
+  switch (link) {
+    case BenchLink::kPty:
+      return "pty";
+    case BenchLink::kTcp:
+      return "tcp";
+    case BenchLink::kWine:
+      return "wine";
   }
   return "?";
 }
 
-RunResult runAgainstSimulator(BenchLink link, ScaleKind kind, const RunSettings& settings) {
+bool prepareWinePrefix(const RunSettings& settings, std::string& error) {
+  struct stat info {};
+  // stat: 0, or -1 with errno. wine-run makes the prefix on its first run
+  // of any program, which --version ends at once.
+  if (stat((settings.winePrefix + "/.scalecheck-ready").c_str(), &info) != 0) {
+    std::string output;
+    const harness::ExitStatus status =
+        harness::runToEnd(settings.wineRun, {settings.wineExe, "--version"},
+                          harness::Deadline(kPrefixLimitMs), output);
+    if (!status.exited || status.code != 0) {
+      error = "preparing the Wine prefix " + settings.winePrefix + " failed: " + output;
+      return false;
+    }
+  }
+  if (stat((settings.winePrefix + "/dosdevices").c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    error = settings.winePrefix + " has no dosdevices folder";
+    return false;
+  }
+  return true;
+}
+
+RunResult runBench(BenchLink link, ScaleKind kind, const RunSettings& settings) {
   RunResult result;
   result.link = link;
   result.kind = kind;
+  result.count = link == BenchLink::kWine ? settings.wineCount : settings.count;
   harness::SimProcess sim;
   if (!sim.start(settings.simPath, simArguments(link, kind, settings), result.error,
                  harness::Deadline(kSimReadyLimitMs))) {
     return result;
   }
-  LinkSettings linkSettings;
-  if (!linkSettingsFor(link, sim.ready(), linkSettings)) {
-    result.error = "unexpected ready line: " + sim.readyLine();
+  std::vector<std::string> command = checkerCommand(link, sim.ready(), settings, result.count);
+  const std::string program = command.front();
+  command.erase(command.begin());
+  CheckerSession checker;
+  if (!checker.start(program, command, settings.workDir)) {
+    result.error = "cannot start " + program;
     return result;
   }
-  ScaleLink scale(linkSettings);
-  // The link selects its own locale for the weights; our figures are
-  // printed with a decimal point whatever that locale is. The link converts
-  // numbers with its own code, not the C runtime's, so this changes nothing
-  // for it.
-  std::setlocale(LC_NUMERIC, "C");
-  if (!scale.open()) {
-    result.error = std::string("the link did not open (error ") +
-                   std::to_string(static_cast<int>(scale.lastError())) + ")";
-    return result;
-  }
-  pollRepeatedly(scale, kind, settings, result);
-  scale.close();
+  readToEnd(checker, settings, result);
   return result;
 }
 

@@ -39,7 +39,7 @@ TimelineStep replyStep(double sleepMs, int bytes, const ScalePace& pace) {
 
 void addCapture(BenchLink link, bool streams, const ScalePace& pace,
                 std::vector<TimelineStep>& steps) {
-  if (link == BenchLink::kPty) {
+  if (link != BenchLink::kTcp) {
     if (streams) {
       // The backlog of the loop's wait is discarded: 44 fresh bytes.
       steps.push_back({"8 look", kSerialLookMs});
@@ -71,7 +71,7 @@ void addTwoStep(const ScalePace& pace, std::vector<TimelineStep>& steps) {
 void addCombined(BenchLink link, const ScalePace& pace, std::vector<TimelineStep>& steps) {
   // The lone ENQ of the two-step request gets no answer first.
   steps.push_back({"128", kAckDelayMs});
-  if (link == BenchLink::kPty) {
+  if (link != BenchLink::kTcp) {
     steps.push_back({"351 no reply", kSerialFirstByteMs});
     steps.push_back(replyStep(0, pace.frameBytes, pace));
   } else {
@@ -85,10 +85,16 @@ void addCombined(BenchLink link, const ScalePace& pace, std::vector<TimelineStep
 
 std::vector<TimelineStep> expectedTimeline(BenchLink link, ScaleKind kind, const ScalePace& pace) {
   std::vector<TimelineStep> steps;
+  if (kind == ScaleKind::kQuiet) return steps;
   addCapture(link, kind == ScaleKind::kStream, pace, steps);
   if (kind == ScaleKind::kTwoStep) addTwoStep(pace, steps);
   if (kind == ScaleKind::kCombined) addCombined(link, pace, steps);
   return steps;
+}
+
+double expectedIntervalMs(BenchLink link, ScaleKind kind, const ScalePace& pace) {
+  const std::vector<TimelineStep> steps = expectedTimeline(link, kind, pace);
+  return steps.empty() ? 0.0 : kPollWaitMs + totalMs(steps);
 }
 
 double totalMs(const std::vector<TimelineStep>& steps) {

@@ -3,10 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "scale_kind.h"
+
 namespace scalecheck::bench {
 
-enum class BenchLink { kPty, kTcp };
-enum class ScaleKind { kStream, kTwoStep, kCombined };
+// kWine: the Windows program under Wine on a pseudo-terminal, a serial
+// port to it.
+enum class BenchLink { kPty, kTcp, kWine };
 
 // How the simulated scale paces what it sends.
 struct ScalePace {
@@ -21,9 +24,18 @@ struct TimelineStep {
   double ms = 0.0;
 };
 
+// The poll loop's wait between two polls: 42 steps of 24 ms, the first
+// step that ends 1000 ms or more after the start.
+constexpr double kPollWaitMs = 1008;
+
 // The steps a successful poll goes through on `link` with a scale of
-// `kind`, from the waits and limits the checker keeps and the scale's pace.
+// `kind`, from the waits and limits the checker keeps and the scale's pace;
+// none for a quiet scale.
 std::vector<TimelineStep> expectedTimeline(BenchLink link, ScaleKind kind, const ScalePace& pace);
+
+// From one reading shown to the next: the loop's wait and a poll; 0 when
+// no reading is expected.
+double expectedIntervalMs(BenchLink link, ScaleKind kind, const ScalePace& pace);
 
 double totalMs(const std::vector<TimelineStep>& steps);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -33,6 +34,7 @@ struct ExitStatus {
   bool exited = false;  // ended by exit(), not by a signal, and in time
   int code = -1;        // its exit status when it exited
   int signal = 0;       // the signal that ended it, if one did
+  rusage usage{};       // what it used over its life (wait4), once reaped
 };
 
 // A started program, or a forked copy of this one, that is always reaped:
