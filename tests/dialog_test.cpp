@@ -6,7 +6,7 @@
 
 #include "console/answer_parsing.h"
 #include "fakes/fake_console.h"
-#include "fakes/fake_port_inspection.h"
+#include "fakes/fake_port_facts.h"
 #include "fakes/fake_services.h"
 #include "program_texts.h"
 
@@ -14,7 +14,7 @@ namespace scalecheck::console {
 namespace {
 
 using testing::FakeConsole;
-using testing::FakePortInspection;
+using testing::FakePortFacts;
 using testing::FakeServices;
 using testing::noDeviceReason;
 
@@ -39,7 +39,7 @@ DialogRun runDialog(const std::string& option, const std::string& port, bool por
   console.typeLine(option);
   console.typeLine(port);
   console.pressKeyAt(0, 'q');  // answers the one-key wait after a failure
-  FakePortInspection ports;
+  FakePortFacts ports;
   const int status = runDialog(console, fake.services, ports);
   return {console.utf8(), status, console.keysRead, fake.serialPorts.namesOpened,
           fake.serial.isOpen};
@@ -116,7 +116,7 @@ TEST(Dialog, PortAnswersNameTheComPort) {
 TEST(Dialog, SettingsThatCannotBeAppliedShowTheChannelSettingsCode) {
   FakeServices fake;
   FakeConsole console(fake.clock);
-  FakePortInspection ports;
+  FakePortFacts ports;
   fake.serial.failNext(testing::SerialCall::kSetState);
   fake.serial.failureReported = {platform::FailureKind::kSettingsRefused, 0};
   console.typeLine("2");
@@ -137,7 +137,7 @@ TEST(Dialog, TheSecondOptionOpensSevenEvenOne) {
   console.typeLine("2");
   console.typeLine("com4");
   console.pressKeyAt(1500, 27);  // Esc while the poll loop waits
-  FakePortInspection ports;
+  FakePortFacts ports;
   EXPECT_EQ(runDialog(console, fake.services, ports), 0);
   EXPECT_EQ(fake.serial.state.byteSize, 7);
   EXPECT_EQ(fake.serial.state.parity, 2);
@@ -147,7 +147,7 @@ TEST(Dialog, TheSecondOptionOpensSevenEvenOne) {
 TEST(Dialog, EndOfInputStillEndsTheRun) {
   FakeServices fake;
   FakeConsole console(fake.clock);  // no answers, no keys
-  FakePortInspection ports;
+  FakePortFacts ports;
   EXPECT_EQ(runDialog(console, fake.services, ports), 0);
   EXPECT_EQ(console.utf8(), kBanner + kBadOption);
 }
@@ -156,7 +156,7 @@ TEST(Dialog, AnInterruptWhileAnsweringEndsQuietly) {
   FakeServices fake;
   FakeConsole console(fake.clock);
   console.interruptAt(0);
-  FakePortInspection ports;
+  FakePortFacts ports;
   EXPECT_EQ(runDialog(console, fake.services, ports), 0);
   EXPECT_EQ(console.utf8(), kBanner);
   EXPECT_EQ(console.keysRead, 0);

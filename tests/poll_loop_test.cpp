@@ -6,7 +6,7 @@
 
 #include "console/dialog.h"
 #include "fakes/fake_console.h"
-#include "fakes/fake_port_inspection.h"
+#include "fakes/fake_port_facts.h"
 #include "fakes/fake_services.h"
 #include "fakes/oversleeping_clock.h"
 #include "fakes/scripted_scales.h"
@@ -161,7 +161,7 @@ TEST(ProgramEnd, RecordsStillUnwrittenAreCountedInOneLine) {
   console.typeLine("1");
   console.typeLine("com1");
   console.pressKeyAt(1000 + 2 * (1008 + 660) + 100, 27);
-  testing::FakePortInspection ports;
+  testing::FakePortFacts ports;
   EXPECT_EQ(runDialog(console, fake.services, ports), 0);
   const std::string out = console.utf8();
   const std::string waits =

@@ -7,7 +7,7 @@
 
 #include "console/poll_tally.h"
 #include "fakes/fake_console.h"
-#include "fakes/fake_port_inspection.h"
+#include "fakes/fake_port_facts.h"
 #include "fakes/fake_services.h"
 #include "fakes/scripted_scales.h"
 #include "platform/cp1251.h"
@@ -17,7 +17,7 @@ namespace scalecheck::console {
 namespace {
 
 using testing::FakeConsole;
-using testing::FakePortInspection;
+using testing::FakePortFacts;
 using testing::FakeServices;
 using testing::kTitle;
 using testing::ScriptedScale;
@@ -33,7 +33,7 @@ std::string utf8(const std::string& text) {
 struct ProgramRun {
   FakeServices fake;
   FakeConsole console{fake.clock};
-  FakePortInspection ports;
+  FakePortFacts ports;
   int status = -1;
 
   std::string run(const std::vector<std::string>& arguments) {

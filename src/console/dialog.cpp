@@ -47,7 +47,7 @@ void writeTitle(platform::Console& console) {
   }
 }
 
-int runDialog(platform::Console& console, platform::Services& services, PortInspection& ports) {
+int runDialog(platform::Console& console, platform::Services& services, PortFacts& ports) {
   platform::selectLocale("ru-RU");
   writeTitle(console);
   for (const auto* text : {kOption1.c_str(), kOption2.c_str(), kAskOption.c_str()}) {

@@ -1,7 +1,7 @@
 #include <string>
 #include <vector>
 
-#include "console/port_inspection.h"
+#include "console/port_facts.h"
 #include "console/program.h"
 #include "platform/console.h"
 #include "platform/services.h"
@@ -12,5 +12,5 @@ int main(int argc, char** argv) {
                                            argc > 1 ? argv + argc : argv);
   return scalecheck::console::runProgram(arguments, scalecheck::platform::systemConsole(),
                                          scalecheck::platform::systemServices(),
-                                         scalecheck::console::systemPortInspection());
+                                         scalecheck::console::systemPortFacts());
 }

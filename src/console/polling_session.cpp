@@ -39,7 +39,7 @@ void reportOpenFailure(const ScaleLink& link, platform::Console& console) {
 
 // Why the open failed, from the link's OS error and what the system says
 // about the port now.
-std::string openFailureReason(const ScaleLink& link, PortInspection& ports) {
+std::string openFailureReason(const ScaleLink& link, PortFacts& ports) {
   if (link.settings().mode == LinkMode::kTcp) {
     return tcpConnectFailureText(link.settings(), link.osError(), TcpTransport::kConnectWindowMs);
   }
@@ -58,7 +58,7 @@ std::string openFailureReason(const ScaleLink& link, PortInspection& ports) {
 
 // Another program that has the port open reads what the scale sends before
 // the checker can: the operator is told once, and polling goes on.
-bool warnOfOtherHolders(const ScaleLink& link, platform::Console& console, PortInspection& ports) {
+bool warnOfOtherHolders(const ScaleLink& link, platform::Console& console, PortFacts& ports) {
   if (link.settings().mode != LinkMode::kRs232) return false;
   const std::string device = link.linkTarget();
   const std::string warning = otherHoldersWarning(device, ports.holders(device));
@@ -182,7 +182,7 @@ std::string linkDescription(const ScaleLink& link) {
 }
 
 SessionEnd runPollingSession(ScaleLink& link, platform::Console& console,
-                             platform::Services& services, PortInspection& ports,
+                             platform::Services& services, PortFacts& ports,
                              const SessionOptions& options) {
   if (!link.open()) {
     reportOpenFailure(link, console);

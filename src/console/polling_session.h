@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "console/port_inspection.h"
+#include "console/port_facts.h"
 #include "link/scale_link.h"
 #include "platform/console.h"
 #include "platform/services.h"
@@ -30,7 +30,7 @@ enum class SessionEnd : std::uint8_t {
 // cannot be opened: the usual "cannot connect" line, a line saying why, and the link left
 // to the caller, who may wait for a key before it closes it.
 SessionEnd runPollingSession(ScaleLink& link, platform::Console& console,
-                             platform::Services& services, PortInspection& ports,
+                             platform::Services& services, PortFacts& ports,
                              const SessionOptions& options);
 
 // What the link reaches, for messages and the trace (ASCII):

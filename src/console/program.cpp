@@ -21,7 +21,7 @@ constexpr auto kPolling = cp1251("\r\n  Опрос: ");
 // The banner's first lines, then the link polled as after the dialog;
 // no key is waited for, so that scripts can run it without a terminal.
 int pollFromCommandLine(const CommandLine& line, platform::Console& console,
-                        platform::Services& services, PortInspection& ports) {
+                        platform::Services& services, PortFacts& ports) {
   platform::selectLocale("ru-RU");
   writeTitle(console);
   ScaleLink link(line.settings, services);
@@ -46,7 +46,7 @@ int pollFromCommandLine(const CommandLine& line, platform::Console& console,
 }  // namespace
 
 int runProgram(const std::vector<std::string>& arguments, platform::Console& console,
-               platform::Services& services, PortInspection& ports) {
+               platform::Services& services, PortFacts& ports) {
   const CommandLine line = parseCommandLine(arguments);
   int status = 0;
   switch (line.action) {

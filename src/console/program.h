@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "console/port_inspection.h"
+#include "console/port_facts.h"
 #include "platform/console.h"
 #include "platform/services.h"
 
@@ -21,6 +21,6 @@ constexpr int kExitNotOpened = 3;  // the link could not be opened
 // parseCommandLine). A run ends with a line break, so that the shell's
 // prompt starts on a line of its own. Returns the exit status.
 int runProgram(const std::vector<std::string>& arguments, platform::Console& console,
-               platform::Services& services, PortInspection& ports);
+               platform::Services& services, PortFacts& ports);
 
 }  // namespace scalecheck::console

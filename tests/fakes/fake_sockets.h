@@ -24,7 +24,7 @@ struct FakeServer {
   bool unreachable = false;         // connect fails outright (no route to it)
 };
 
-// One socket's life, kept by the network so tests can script and inspect it.
+// One socket's life, kept by the network so tests can script and examine it.
 struct FakeSocketState {
   std::string target;  // "host:port" connected to
   std::uint64_t writableAt = kNever;

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "console/port_inspection.h"
+#include "console/port_facts.h"
 
 namespace scalecheck::testing {
 
 // Fixed facts about the serial ports, instead of this machine's.
-class FakePortInspection : public console::PortInspection {
+class FakePortFacts : public console::PortFacts {
  public:
   std::vector<platform::PortInfo> listPorts() override { return ports; }
   platform::PortInfo describe(const std::string& device) override {

@@ -1,9 +1,9 @@
-#include "console/port_inspection.h"
+#include "console/port_facts.h"
 
 namespace scalecheck::console {
 namespace {
 
-class SystemPortInspection final : public PortInspection {
+class SystemPortFacts final : public PortFacts {
  public:
   std::vector<platform::PortInfo> listPorts() override { return platform::listSerialPorts(); }
   platform::PortInfo describe(const std::string& device) override {
@@ -19,9 +19,9 @@ class SystemPortInspection final : public PortInspection {
 
 }  // namespace
 
-PortInspection& systemPortInspection() {
-  static SystemPortInspection inspection;
-  return inspection;
+PortFacts& systemPortFacts() {
+  static SystemPortFacts facts;
+  return facts;
 }
 
 }  // namespace scalecheck::console

@@ -12,9 +12,9 @@ namespace scalecheck::console {
 // ports there are, what is at a name, who holds a device, and which group
 // would give access. Tests answer with fixed facts instead of this
 // machine's.
-class PortInspection {
+class PortFacts {
  public:
-  virtual ~PortInspection() = default;
+  virtual ~PortFacts() = default;
   virtual std::vector<platform::PortInfo> listPorts() = 0;
   virtual platform::PortInfo describe(const std::string& device) = 0;
   virtual std::vector<platform::DeviceHolder> holders(const std::string& device) = 0;
@@ -23,6 +23,6 @@ class PortInspection {
 
 // This system's answers (listSerialPorts, describePort, otherHolders,
 // missingGroupFor).
-PortInspection& systemPortInspection();
+PortFacts& systemPortFacts();
 
 }  // namespace scalecheck::console
