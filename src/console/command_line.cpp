@@ -7,6 +7,7 @@
 #include "link/bounded_text.h"
 #include "platform/com_number.h"
 #include "platform/cp1251.h"
+#include "platform/stored_text.h"
 
 namespace scalecheck::console {
 namespace {
@@ -223,15 +224,23 @@ bool collectOptions(const std::vector<std::string>& arguments, GivenOptions& giv
   return true;
 }
 
+// The text given with `option`, or null when the option was not given.
+const std::string* givenValue(const GivenOptions& given, Option option) {
+  const auto found = given.find(option);
+  return found != given.end() ? &found->second.second : nullptr;
+}
+
+// The refusal of the value given with `option`, which is not `expected`.
+CommandLine badValueOf(const GivenOptions& given, Option option, const char* expected) {
+  const auto& [known, text] = given.at(option);
+  return badValue(*known, text, expected);
+}
+
 // The line settings and port of --port, or the address of --tcp.
 bool linkFrom(const GivenOptions& given, LinkSettings& settings, CommandLine& error) {
-  auto value = [&given](Option option) -> const std::string* {
-    const auto found = given.find(option);
-    return found != given.end() ? &found->second.second : nullptr;
-  };
+  auto value = [&given](Option option) { return givenValue(given, option); };
   auto fail = [&given, &error](Option option, const char* expected) {
-    const auto& [known, text] = given.at(option);
-    error = badValue(*known, text, expected);
+    error = badValueOf(given, option, expected);
     return false;
   };
   if (const std::string* tcp = value(Option::kTcp)) {
@@ -278,28 +287,17 @@ CommandLine pollCommand(const GivenOptions& given) {
   line.action = ProgramAction::kPoll;
   if (!linkFrom(given, line.settings, line)) return line;
   std::uint64_t count = 0;
-  if (const auto found = given.find(Option::kCount); found != given.end()) {
-    if (!parseNumber(found->second.second, 1, kHighestCount, count)) {
-      return badValue(*found->second.first, found->second.second, kCountValues.c_str());
+  if (const std::string* text = givenValue(given, Option::kCount)) {
+    if (!parseNumber(*text, 1, kHighestCount, count)) {
+      return badValueOf(given, Option::kCount, kCountValues.c_str());
     }
     line.pollLimit = static_cast<std::uint32_t>(count);
   }
-  if (const auto found = given.find(Option::kTrace); found != given.end()) {
-    if (found->second.second.empty()) {
-      return badValue(*found->second.first, found->second.second, kTraceValues.c_str());
-    }
-    line.tracePath = found->second.second;
+  if (const std::string* path = givenValue(given, Option::kTrace)) {
+    if (path->empty()) return badValueOf(given, Option::kTrace, kTraceValues.c_str());
+    line.tracePath = *path;
   }
   return line;
-}
-
-std::string withCrLf(const char* text) {
-  std::string lines;
-  for (const char* c = text; *c != '\0'; ++c) {
-    if (*c == '\n') lines += '\r';
-    lines += *c;
-  }
-  return lines;
 }
 
 }  // namespace
@@ -327,11 +325,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 std::string usageText() {
-  return withCrLf(kUsage.c_str());
+  return platform::storedAsText(kUsage.c_str(), kUsage.size);
 }
 
 std::string usageLine() {
-  return withCrLf(kUsageLine.c_str());
+  return platform::storedAsText(kUsageLine.c_str(), kUsageLine.size);
 }
 
 }  // namespace scalecheck::console

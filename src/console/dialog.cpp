@@ -1,7 +1,5 @@
 #include "console/dialog.h"
 
-#include <cstring>
-
 #include "console/answer_parsing.h"
 #include "console/line_settings.h"
 #include "console/polling_session.h"

@@ -1,6 +1,7 @@
 #include "console/file_watch.h"
 
 #include "console/system_text.h"
+#include "console/write_text.h"
 #include "platform/cp1251.h"
 
 namespace scalecheck::console {
@@ -16,6 +17,7 @@ constexpr auto kNotRegular = cp1251(": под этим именем папка, 
 constexpr auto kRecordsWait =
     cp1251(". Его записи ждут в памяти и будут дописаны, когда файл станет доступен.");
 constexpr auto kWrittenAgain = cp1251(" снова записывается, ожидавшие записи дописаны.");
+constexpr auto kRecordsLost = cp1251("\r\nФайл был недоступен, потеряно записей:");
 
 std::string why(const platform::OsError& error) {
   switch (error.kind) {
@@ -38,7 +40,7 @@ std::string fileWritableAgainText(const std::string& name) {
   return kFile.c_str() + shownName(name) + kWrittenAgain.c_str();
 }
 
-void FileWatch::watch(const RecordFile& file, const std::string& name) {
+void FileWatch::watch(RecordFile& file, const std::string& name) {
   files_.push_back(Watched{&file, name, true});
 }
 
@@ -53,8 +55,18 @@ void FileWatch::check(platform::Console& console) {
   }
   if (text.empty()) return;
   // The readings go on below the lines, not after them.
-  text += "\r\n";
-  console.write(text.data(), text.size());
+  writeText(console, text + "\r\n");
+}
+
+void FileWatch::finish(platform::Console& console) {
+  std::string text;
+  for (const Watched& watched : files_) {
+    watched.file->flush();
+    if (watched.file->unwrittenCount() == 0) continue;
+    text += text.empty() ? " " : ", ";
+    text += shownName(watched.name) + " - " + std::to_string(watched.file->unwrittenCount());
+  }
+  if (!text.empty()) writeText(console, kRecordsLost.c_str() + text + ".");
 }
 
 }  // namespace scalecheck::console

@@ -16,13 +16,16 @@ class FileWatch {
  public:
   // `name` as the operator knows the file ("#Log.csv"). A file is taken to
   // be writable until seen otherwise.
-  void watch(const RecordFile& file, const std::string& name);
+  void watch(RecordFile& file, const std::string& name);
   // After each poll: a line for each file that changed since the last look.
   void check(platform::Console& console);
+  // At the end of the run: the records still waiting are written, or
+  // counted in one line, never lost in silence.
+  void finish(platform::Console& console);
 
  private:
   struct Watched {
-    const RecordFile* file;
+    RecordFile* file;
     std::string name;
     bool writable;
   };

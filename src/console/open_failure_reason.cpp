@@ -2,6 +2,7 @@
 
 #include "console/line_settings.h"
 #include "console/system_text.h"
+#include "link/tcp_transport.h"
 #include "platform/cp1251.h"
 
 namespace scalecheck::console {
@@ -94,10 +95,6 @@ std::string whyNotOpened(const SerialOpenFailure& failure) {
   }
 }
 
-std::string hostAndPort(const LinkSettings& settings) {
-  return shownName(settings.host) + ":" + std::to_string(settings.tcpPort);
-}
-
 }  // namespace
 
 std::string serialOpenFailureText(const SerialOpenFailure& failure) {
@@ -106,19 +103,19 @@ std::string serialOpenFailureText(const SerialOpenFailure& failure) {
 
 std::string tcpConnectFailureText(const LinkSettings& settings, const OsError& error,
                                   std::uint32_t windowMs) {
+  const std::string peerLine = "\r\n" + shownName(TcpTransport::peerName(settings));
   switch (error.kind) {
     case FailureKind::kRefused:
-      return "\r\n" + hostAndPort(settings) + kConnectRefused.c_str();
+      return peerLine + kConnectRefused.c_str();
     case FailureKind::kTimedOut:
-      return "\r\n" + hostAndPort(settings) + kNoAnswerWithin.c_str() + std::to_string(windowMs) +
-             kMilliseconds.c_str();
+      return peerLine + kNoAnswerWithin.c_str() + std::to_string(windowMs) + kMilliseconds.c_str();
     case FailureKind::kNameNotFound: {
       const std::string text = osText(error);
       return kAddress.c_str() + shownName(settings.host) + kNotFound.c_str() +
              (text.empty() ? "" : ": " + text) + ".";
     }
     default:
-      return "\r\n" + hostAndPort(settings) + kNotConnected.c_str() + osDetail(error) + ".";
+      return peerLine + kNotConnected.c_str() + osDetail(error) + ".";
   }
 }
 

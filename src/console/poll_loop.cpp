@@ -26,12 +26,12 @@ constexpr int kMostKeysPerStep = 1024;
 // from the start, so sleeps that run long do not add up; the poll follows
 // the first step that ends 1000 ms or more after the start.
 bool waitBeforePoll(platform::Console& console, platform::Clock& clock) {
+  const platform::Deadline64 period(clock, kPollPeriodMs);
   platform::StepSchedule64 steps(clock, kKeyStepMs);
-  const std::uint64_t start = steps.stepEnd();
   do {
     steps.sleepToNextStep();
     if (leaveRequested(console)) return false;
-  } while (clock.tickCount64() - start < kPollPeriodMs);
+  } while (!period.passed());
   return true;
 }
 

@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "console/file_watch.h"
 #include "console/line_settings.h"
@@ -26,7 +24,6 @@ using platform::cp1251;
 using platform::FailureKind;
 
 constexpr auto kCannotConnect = cp1251("\r\nНе смог подключиться к весам. ");
-constexpr auto kRecordsLost = cp1251("\r\nФайл был недоступен, потеряно записей:");
 
 void reportOpenFailure(const ScaleLink& link, platform::Console& console) {
   char message[kErrorTextSize];
@@ -67,26 +64,10 @@ bool warnOfOtherHolders(const ScaleLink& link, platform::Console& console, PortF
   return true;
 }
 
-using NamedFile = std::pair<RecordFile*, std::string>;
-
-// Records that could not be written by the end of the run are counted in
-// one line, never lost in silence.
-void reportUnwritten(platform::Console& console, const std::vector<NamedFile>& files) {
-  std::string text;
-  for (const auto& [file, name] : files) {
-    if (file->unwrittenCount() == 0) continue;
-    text += text.empty() ? " " : ", ";
-    text += shownName(name) + " - " + std::to_string(file->unwrittenCount());
-  }
-  if (!text.empty()) writeText(console, kRecordsLost.c_str() + text + ".");
-}
-
 // The trace's first lines: when, which program, what link.
 void traceHeading(TrafficTrace& trace, platform::Clock& clock, const ScaleLink& link) {
-  const platform::CalendarTime now = clock.localTime();
-  char stamp[64];
-  std::snprintf(stamp, sizeof stamp, "%02d.%02d.%04d %02d:%02d:%02d", now.day, now.month, now.year,
-                now.hour, now.minute, now.second);
+  char stamp[kTimeStampSize];
+  formatTimeStamp(clock.localTime(), stamp);
   trace.comment(std::string(stamp) + " scalecheck " + programVersion() + ", " +
                 linkDescription(link));
   trace.comment("ms since the start; > sent to the scale, < received from it; hex |text|");
@@ -154,12 +135,11 @@ RunTrace startTrace(const std::string& path, platform::Services& services, Scale
 PollTally pollUntilTheEnd(ScaleLink& link, platform::Console& console, platform::Services& services,
                           const SessionOptions& options) {
   RecordFile measurementLog(services.files, kMeasurementLogPath);
-  std::vector<NamedFile> files{{&measurementLog, kMeasurementLogPath},
-                               {&link.deviceDump(), kDeviceDumpPath}};
-  const RunTrace trace = startTrace(options.tracePath, services, link);
-  if (trace.file) files.emplace_back(trace.file.get(), options.tracePath);
   FileWatch watch;
-  for (const auto& [file, name] : files) watch.watch(*file, name);
+  watch.watch(measurementLog, kMeasurementLogPath);
+  watch.watch(link.deviceDump(), kDeviceDumpPath);
+  const RunTrace trace = startTrace(options.tracePath, services, link);
+  if (trace.file) watch.watch(*trace.file, options.tracePath);
   watch.check(console);  // a trace file unwritable from its first line
 
   SessionPolls polls(console, watch, trace.writer.get(), options.pollLimit);
@@ -168,8 +148,7 @@ PollTally pollUntilTheEnd(ScaleLink& link, platform::Console& console, platform:
   if (trace.writer) {
     trace.writer->note("end after " + std::to_string(polls.tally().polls()) + " polls");
   }
-  for (const auto& named : files) named.first->flush();
-  reportUnwritten(console, files);
+  watch.finish(console);
   return polls.tally();
 }
 

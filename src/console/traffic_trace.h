@@ -31,10 +31,10 @@ class TrafficTrace final : public TrafficObserver {
   void note(const std::string& text);
   // "# text", without a time: the heading.
   void comment(const std::string& text);
-  // Writes the burst being gathered.
-  void endBurst();
 
  private:
+  // Writes the burst being gathered.
+  void endBurst();
   enum class Direction : std::uint8_t { kSent, kReceived };
   void take(Direction direction, const std::uint8_t* bytes, std::size_t length);
   void writeLine(const std::string& line);

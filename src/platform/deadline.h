@@ -81,8 +81,6 @@ class BasicStepSchedule {
     next_ = static_cast<Tick>(next_ + step_);
     sleepUntil(*clock_, next_, step_);
   }
-  // The tick at which the step now running ends.
-  Tick stepEnd() const { return next_; }
 
  private:
   Clock* clock_;

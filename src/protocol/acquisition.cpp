@@ -53,7 +53,6 @@ bool tryCombined(ScaleLink& link, Exchange& exchange) {
   exchange.buffer[0] = kEnq;
   exchange.buffer[1] = kDc1;
   if (!link.writeBytes(exchange.buffer, 2)) return false;
-  // Over RS-232 the first-byte wait of the reply is the only wait.
   const std::uint32_t delay = link.transport().combinedReplyDelayMs();
   if (delay > 0) link.clock().sleep(delay);
   std::memset(exchange.buffer, 0, kReplyParseLength);
@@ -78,7 +77,6 @@ bool finishPoll(ScaleLink& link, const Exchange& exchange, AcquisitionMode mode,
   reading = exchange.parsed;
   reading.acquisitionMode = mode;
   reading.valid = 1;
-  if (link.lastError() == LinkError::kNoData) link.setLastError(LinkError::kNone);
   dumpFrame(link, exchange);
   out = reading;
   return true;

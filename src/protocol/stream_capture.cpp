@@ -33,17 +33,11 @@ bool readStretch(Transport& transport, platform::Clock& clock,
       ++stored;
       silence.restart(kByteGapMs);
     }
-    if (result != ByteResult::kEnd) {
-      if (!silence.passed()) {
-        // Nothing waiting: rest until something comes rather than waking
-        // every millisecond to ask.
-        if (result == ByteResult::kNone) transport.waitForInput(silence.remaining());
-        continue;
-      }
-      if (stored == 0) return false;
-    }
     // End of data: 43 bytes still make a stretch, its last position NUL.
-    return stored == kStreamCaptureBytes - 1;
+    if (result == ByteResult::kEnd || silence.passed()) return stored == kStreamCaptureBytes - 1;
+    // Nothing waiting: rest until something comes rather than waking every
+    // millisecond to ask.
+    if (result == ByteResult::kNone) transport.waitForInput(silence.remaining());
   }
 }
 
