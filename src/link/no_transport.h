@@ -21,6 +21,7 @@ class NoTransport final : public Transport {
   ByteResult takeByte(std::uint8_t& /*byte*/) override { return ByteResult::kNone; }
   void waitForInput(std::uint32_t boundMs) override { clock_.sleep(boundMs); }
   std::uint32_t combinedReplyDelayMs() const override { return 0; }
+  std::string target(const LinkSettings& /*settings*/) const override { return ""; }
 
  private:
   platform::Clock& clock_;

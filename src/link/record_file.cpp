@@ -19,8 +19,7 @@ bool RecordFile::flush() {
   while (!pending_.empty()) {
     const std::string& record = pending_.front();
     platform::OsError error;
-    writable_ = files_.appendText(path_.c_str(), record.data(), record.size(), error);
-    if (!writable_) {
+    if (!files_.appendText(path_.c_str(), record.data(), record.size(), error)) {
       lastFailure_ = error;
       return false;
     }

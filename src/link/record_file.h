@@ -33,11 +33,12 @@ class RecordFile {
   // Records that will never reach the file if the program ends now.
   std::size_t unwrittenCount() const { return pending_.size() + dropped_; }
 
-  // Whether the last try to write the file succeeded: true until a write
-  // first fails, false from then until one succeeds again. Records waiting
-  // are tried again only on the next append or flush, so this is what the
-  // file was at that moment.
-  bool writable() const { return writable_; }
+  // Whether the last try to write the file succeeded. A failed write leaves
+  // its record waiting, and only a write that succeeds takes one away, so
+  // records wait exactly while the file was last found unwritable. They are
+  // tried again only on the next append or flush, so this is what the file
+  // was at that moment.
+  bool writable() const { return pending_.empty(); }
   // Why the last write that failed did so, also once the file has been
   // written again; kNone while no write has failed.
   const platform::OsError& lastFailure() const { return lastFailure_; }
@@ -47,7 +48,6 @@ class RecordFile {
   std::string path_;
   std::deque<std::string> pending_;
   std::size_t dropped_ = 0;
-  bool writable_ = true;
   platform::OsError lastFailure_;
 };
 

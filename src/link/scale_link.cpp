@@ -5,6 +5,23 @@
 
 namespace scalecheck {
 
+namespace {
+
+Transport& transportOf(LinkMode mode, SerialTransport& serial, TcpTransport& tcp,
+                       NoTransport& none) {
+  switch (mode) {
+    case LinkMode::kRs232:
+      return serial;
+    case LinkMode::kTcp:
+      return tcp;
+    case LinkMode::kNone:
+      break;
+  }
+  return none;
+}
+
+}  // namespace
+
 char probeDecimalSeparator() {
   char text[8];
   platform::formatFixed(text, sizeof text, static_cast<double>(0.1F), 1);
@@ -17,6 +34,7 @@ ScaleLink::ScaleLink(const LinkSettings& settings, platform::Services& services)
       serial_(services.serialPorts, services.clock),
       tcp_(services.sockets, services.clock),
       none_(services.clock),
+      active_(transportOf(settings.mode, serial_, tcp_, none_)),
       deviceDump_(services.files, kDeviceDumpPath) {
   platform::selectLocale("ru-RU");
   decimalSeparator_ = probeDecimalSeparator();
@@ -28,22 +46,6 @@ ScaleLink::~ScaleLink() {
   // Whatever mode the link was given, nothing it holds outlives it.
   serial_.close();
   tcp_.close();
-}
-
-Transport& ScaleLink::transport() {
-  switch (settings_.mode) {
-    case LinkMode::kRs232:
-      return serial_;
-    case LinkMode::kTcp:
-      return tcp_;
-    case LinkMode::kNone:
-      break;
-  }
-  return none_;
-}
-
-const Transport& ScaleLink::transport() const {
-  return const_cast<ScaleLink*>(this)->transport();
 }
 
 bool ScaleLink::open() {
@@ -65,15 +67,7 @@ bool ScaleLink::restoreConnection() {
 }
 
 std::string ScaleLink::linkTarget() const {
-  switch (settings_.mode) {
-    case LinkMode::kRs232:
-      return serial_.deviceName(settings_);
-    case LinkMode::kTcp:
-      return TcpTransport::peerName(settings_);
-    case LinkMode::kNone:
-      break;
-  }
-  return "";
+  return active_.target(settings_);
 }
 
 void ScaleLink::observeTraffic(TrafficObserver* observer) {

@@ -47,8 +47,8 @@ class ScaleLink {
   // The transport of the link's mode. Other modes fail at once.
   bool writeBytes(const std::uint8_t* bytes, std::int32_t length);
   bool readReply(std::uint8_t* buffer, std::int32_t& count);
-  Transport& transport();
-  const Transport& transport() const;
+  Transport& transport() { return active_; }
+  const Transport& transport() const { return active_; }
   // The OS error of the last failure of the link's transport, so that a
   // message can say why.
   const platform::OsError& osError() const { return transport().osError(); }
@@ -76,6 +76,7 @@ class ScaleLink {
   SerialTransport serial_;
   TcpTransport tcp_;
   NoTransport none_;
+  Transport& active_;       // the one of the link's mode, which never changes
   bool meantOpen_ = false;  // opened, and not closed since
   RecordFile deviceDump_;
   WeightReading lastReading_;

@@ -62,7 +62,7 @@ std::string portNameOf(const LinkSettings& settings) {
 SerialTransport::SerialTransport(platform::SerialPorts& ports, platform::Clock& clock)
     : ports_(ports), clock_(clock) {}
 
-std::string SerialTransport::deviceName(const LinkSettings& settings) const {
+std::string SerialTransport::target(const LinkSettings& settings) const {
   return ports_.deviceFor(portNameOf(settings).c_str());
 }
 

@@ -30,7 +30,8 @@ class SerialTransport final : public Transport {
 
   // Opens and configures the port of `settings`. Records LinkError 8 when the
   // port cannot be opened and clears a pending 8 as soon as it opens;
-  // records 2 when the port refuses its settings.
+  // records 2 when the port refuses its settings (8 when the device vanished
+  // meanwhile), and clears a pending 2 once they are in force.
   bool open(const LinkSettings& settings, LinkError& lastError) override;
   // Releases the port; a port whose close fails stays held, unless it has
   // gone, when there is nothing left to hold.
@@ -48,8 +49,8 @@ class SerialTransport final : public Transport {
   // Over RS-232 the reply's own first-byte wait is the only wait.
   std::uint32_t combinedReplyDelayMs() const override { return 0; }
 
-  // The device `settings` name, for messages.
-  std::string deviceName(const LinkSettings& settings) const;
+  // The device `settings` name: a path, or "com3" on Windows.
+  std::string target(const LinkSettings& settings) const override;
   // The open port, or null: for tests that drive the port beneath.
   platform::SerialPort* port() { return port_.get(); }
 

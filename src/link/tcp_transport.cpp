@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/bounded_text.h"
 #include "link/reply_collector.h"
 #include "platform/deadline.h"
 
@@ -35,8 +34,9 @@ std::string TcpTransport::peerName(const LinkSettings& settings) {
 bool TcpTransport::open(const LinkSettings& settings, LinkError& lastError) {
   if (socket_) {
     // The held connection is reused untested while the address stays,
-    // unless the peer is known to have gone.
-    if (std::strcmp(settings.host, lastHost_) == 0 && settings.tcpPort == lastPort_ && !gone()) {
+    // unless the peer is known to have gone. A held connection was made to
+    // the address resolved last.
+    if (peerName(settings) == resolvedFor_ && !gone()) {
       return true;
     }
     close();
@@ -103,8 +103,6 @@ bool TcpTransport::connect(const LinkSettings& settings) {
     return false;
   }
   socket_ = std::move(socket);
-  copyBounded(lastHost_, settings.host);
-  lastPort_ = settings.tcpPort;
   return true;
 }
 

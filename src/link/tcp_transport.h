@@ -40,6 +40,7 @@ class TcpTransport final : public Transport {
   ByteResult takeByte(std::uint8_t& byte) override;
   void waitForInput(std::uint32_t boundMs) override;
   std::uint32_t combinedReplyDelayMs() const override;
+  std::string target(const LinkSettings& settings) const override { return peerName(settings); }
 
   // "host:port" of `settings`, for messages.
   static std::string peerName(const LinkSettings& settings);
@@ -56,8 +57,6 @@ class TcpTransport final : public Transport {
   platform::Sockets& sockets_;
   platform::Clock& clock_;
   std::unique_ptr<platform::Socket> socket_;
-  char lastHost_[kHostSize] = {};
-  std::int32_t lastPort_ = 0;
   platform::SocketAddress address_;  // of `resolvedFor_` ("host:port"), resolved once
   std::string resolvedFor_;
 };

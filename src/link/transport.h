@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "link/link_error.h"
 #include "link/link_settings.h"
@@ -65,6 +66,8 @@ class Transport {
   // Time the scale is given between the combined request and the read of
   // its reply.
   virtual std::uint32_t combinedReplyDelayMs() const = 0;
+  // The device or peer `settings` name, for messages; empty for none.
+  virtual std::string target(const LinkSettings& settings) const = 0;
 
   // True once the OS reported the device or peer gone, not merely quiet:
   // the connection must be opened anew before it can serve again.

@@ -1,6 +1,5 @@
 #include <grp.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 
 #include "platform/device_holders.h"
 #include "platform/fs_entries_posix.h"
+#include "platform/pty_index_posix.h"
 
 namespace scalecheck::platform {
 namespace {
@@ -41,14 +41,6 @@ bool holdsDevice(const std::string& process, dev_t device) {
     }
   }
   return false;
-}
-
-// The number N of a pseudo-terminal /dev/pts/N, or -1 for another device.
-// Their major numbers are 136 to 143, 256 terminals each.
-int ptyIndex(dev_t device) {
-  const unsigned int number = major(device);
-  if (number < 136 || number > 143) return -1;
-  return static_cast<int>((number - 136) * 256 + minor(device));
 }
 
 // The pseudo-terminal a master descriptor (/dev/ptmx) serves: the

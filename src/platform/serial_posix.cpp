@@ -4,7 +4,6 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -18,6 +17,7 @@
 
 #include "platform/com_number.h"
 #include "platform/monotonic_posix.h"
+#include "platform/pty_index_posix.h"
 #include "platform/serial_port.h"
 #include "platform/serial_posix_termios.h"
 #include "platform/services.h"
@@ -31,10 +31,9 @@ int pollTimeout(std::uint64_t milliseconds) {
   return static_cast<int>(std::min<std::uint64_t>(milliseconds, INT_MAX));
 }
 
-// Waits for `events` on one descriptor for at most `timeoutMs` (-1: no
-// bound). poll: the number of ready descriptors, 0 after the time-out, or -1
-// with errno (EINTR when a signal came first). Returns the revents, 0 after
-// the time-out, -1 on failure with errno kept.
+// Waits for `events` on one descriptor for at most `timeoutMs`. poll: the number of ready
+// descriptors, 0 after the time-out, or -1 with errno (EINTR when a signal came first). Returns the
+// revents, 0 after the time-out, -1 on failure with errno kept.
 int pollOne(int fd, short events, int timeoutMs) {
   pollfd entry{fd, events, 0};
   const int ready = ::poll(&entry, 1, timeoutMs);
@@ -49,11 +48,11 @@ constexpr int kHangUp = POLLHUP | POLLERR | POLLNVAL;
 // when nothing else changed (any open after the first with 7E1), although
 // the terminal took all it can hold. Such a refusal is no failure when the
 // settings in force are the ones asked for but for that framing. fstat: 0,
-// or -1 with errno; the pty slaves' major numbers are 136 to 143.
+// or -1 with errno.
 bool keptOwnFraming(int fd, const termios& asked) {
   struct stat device {};
   if (errno != EINVAL || fstat(fd, &device) != 0 || !S_ISCHR(device.st_mode) ||
-      major(device.st_rdev) < 136 || major(device.st_rdev) > 143) {
+      ptyIndex(device.st_rdev) < 0) {
     return false;
   }
   termios now{};
@@ -99,7 +98,7 @@ std::string devicePathOf(int comNumber) {
 struct ReadPlan {
   bool immediate = false;      // take what is waiting and return at once
   bool firstByteEnds = false;  // return as soon as anything has arrived
-  std::uint64_t totalMs = 0;   // bound of the whole read; 0 none
+  std::uint64_t totalMs = 0;   // bound of the whole read, set unless immediate
   std::uint64_t gapMs = 0;     // bound between two bytes once one came; 0 none
 };
 
@@ -286,9 +285,9 @@ class PosixSerialPort final : public SerialPort {
         return failWithErrno(FailureKind::kOther);
       }
       if (plan.immediate) return true;
-      const std::int64_t wait = remainingWait(plan, start, lastByte, got);
+      const int wait = remainingWait(plan, start, lastByte, got);
       if (wait == 0) return true;  // time-outs expired: success with fewer bytes
-      const int ready = pollOne(fd_, POLLIN, static_cast<int>(wait));
+      const int ready = pollOne(fd_, POLLIN, wait);
       if (ready < 0 && errno != EINTR) return failWithErrno(FailureKind::kOther);
       if (ready > 0 && (ready & kHangUp) != 0 && (ready & POLLIN) == 0) return failHungUp(ready);
     }
@@ -372,19 +371,15 @@ class PosixSerialPort final : public SerialPort {
     return errno == EINTR || failWithErrno(FailureKind::kOther);
   }
 
-  // Milliseconds a read may still wait under `plan`: -1 for no bound, 0 when
-  // a bound has passed.
-  static std::int64_t remainingWait(const ReadPlan& plan, std::uint64_t start,
-                                    std::uint64_t lastByte, std::uint32_t got) {
+  // Milliseconds a read that is not immediate may still wait under `plan`:
+  // 0 when a bound has passed.
+  static int remainingWait(const ReadPlan& plan, std::uint64_t start, std::uint64_t lastByte,
+                           std::uint32_t got) {
     const std::uint64_t now = monotonicMilliseconds();
-    std::int64_t wait = -1;
-    if (plan.totalMs > 0) {
-      wait = pollTimeout(now - start >= plan.totalMs ? 0 : plan.totalMs - (now - start));
-    }
+    int wait = pollTimeout(now - start >= plan.totalMs ? 0 : plan.totalMs - (now - start));
     if (plan.gapMs > 0 && got > 0) {
-      const std::int64_t gapLeft =
-          pollTimeout(now - lastByte >= plan.gapMs ? 0 : plan.gapMs - (now - lastByte));
-      wait = wait < 0 ? gapLeft : std::min(wait, gapLeft);
+      wait = std::min(
+          wait, pollTimeout(now - lastByte >= plan.gapMs ? 0 : plan.gapMs - (now - lastByte)));
     }
     return wait;
   }
