@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "link/bounded_text.h"
-#include "platform/cp1251.h"
+#include "program_texts.h"
 
 namespace scalecheck::console {
 namespace {
@@ -15,10 +15,7 @@ using platform::DeviceHolder;
 using platform::FailureKind;
 using platform::OsError;
 using platform::PortInfo;
-
-std::string utf8(const std::string& text) {
-  return platform::cp1251ToUtf8(text.data(), text.size());
-}
+using testing::utf8;
 
 PortInfo port(const char* name, const char* device, const char* description = "",
               const char* linkTarget = "", bool present = true) {

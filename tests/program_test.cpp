@@ -10,7 +10,6 @@
 #include "fakes/fake_port_facts.h"
 #include "fakes/fake_services.h"
 #include "fakes/scripted_scales.h"
-#include "platform/cp1251.h"
 #include "program_texts.h"
 
 namespace scalecheck::console {
@@ -21,13 +20,10 @@ using testing::FakePortFacts;
 using testing::FakeServices;
 using testing::kTitle;
 using testing::ScriptedScale;
+using testing::utf8;
 
 const std::string kFrame = "ST,GS,+  1.234kg\r\n";
 const std::string kReading = "  AD, Ст[1,234] кг";
-
-std::string utf8(const std::string& text) {
-  return platform::cp1251ToUtf8(text.data(), text.size());
-}
 
 // The program against fake services.
 struct ProgramRun {

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/cp1251.h"
+
 namespace scalecheck::testing {
 
 // What the program writes, as a UTF-8 terminal receives it.
@@ -39,5 +41,10 @@ inline std::string recordsLost(const std::string& file, std::size_t count) {
 inline const std::string kStreamTag = "  ~22,";
 inline const std::string kTwoStepTag = "  AD,";
 inline const std::string kCombinedTag = "  ad,";
+
+// Windows-1251 text the program made, in UTF-8 to compare with the above.
+inline std::string utf8(const std::string& cp1251) {
+  return platform::cp1251ToUtf8(cp1251.data(), cp1251.size());
+}
 
 }  // namespace scalecheck::testing

@@ -6,11 +6,13 @@
 #include <string>
 
 #include "console/measurement_log.h"
-#include "platform/cp1251.h"
 #include "platform/numeric_locale.h"
+#include "program_texts.h"
 
 namespace scalecheck::console {
 namespace {
+
+using testing::utf8;
 
 WeightReading reading(AcquisitionMode mode, StabilityState stability, double weight,
                       std::uint8_t hasPoint, std::uint8_t decimals, WeightUnit unit) {
@@ -24,10 +26,6 @@ WeightReading reading(AcquisitionMode mode, StabilityState stability, double wei
   r.decimals = decimals;
   r.unit = unit;
   return r;
-}
-
-std::string utf8(const char* text) {
-  return platform::cp1251ToUtf8(text, std::strlen(text));
 }
 
 TEST(ReadingLine, ShowsModeStabilityWeightAndUnit) {

@@ -96,7 +96,8 @@ TEST_F(SerialTransportTest, AFailedSetupStepClosesThePortAndRecordsCode2) {
     f.serial.present = true;
     f.serial.failNext(step);
     EXPECT_FALSE(l.open());
-    EXPECT_EQ(l.lastError(), LinkError::kChannelSettings) << "8 cleared as the port opened";
+    EXPECT_EQ(l.lastError(), LinkError::kChannelSettings)
+        << "the failed step's 2, not the pending 8";
     EXPECT_FALSE(l.transport().isOpen());
     EXPECT_FALSE(f.serial.isOpen);
     EXPECT_EQ(f.serial.calls().back(), SerialCall::kClose);

@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "e2e/child_process.h"
-#include "e2e/deadline.h"
+#include "harness/child_process.h"
+#include "harness/deadline.h"
 #include "harness/fd.h"
+#include "harness/fd_io.h"
 #include "harness/pty.h"
 
 namespace scalecheck::e2e {
@@ -43,13 +44,13 @@ class CheckerProcess {
     harness::Fd input;
     harness::Fd output;
     if (!harness::makePipe(input, keyboard_) || !harness::makePipe(screen_, output)) return false;
-    Launch launch = launchFor(workDir, portDir, input.get(), output.get(), false);
+    harness::Launch launch = launchFor(workDir, portDir, input.get(), output.get(), false);
     launch.arguments = arguments;
     return process_.start(launch);
   }
 
   // Types `keys` as the operator does.
-  bool type(const std::string& keys) { return writeAll(keyboard_.get(), keys); }
+  bool type(const std::string& keys) { return harness::writeAll(keyboard_.get(), keys); }
 
   // The end of the input, as at the end of a file of answers.
   void closeInput() { keyboard_.reset(); }
@@ -63,7 +64,7 @@ class CheckerProcess {
       found = all.find(text, searchFrom_);
       return found != std::string::npos;
     };
-    if (!harness::readUntil(screen_.get(), output_, Deadline(), appeared)) return false;
+    if (!harness::readUntil(screen_.get(), output_, harness::Deadline(), appeared)) return false;
     searchFrom_ = found + text.size();
     return true;
   }
@@ -71,7 +72,7 @@ class CheckerProcess {
   // Waits until `done` holds for all the program has written; false when
   // the program ends first or the safety bound passes.
   bool waitUntil(const std::function<bool(const std::string& output)>& done) {
-    return harness::readUntil(screen_.get(), output_, Deadline(), done);
+    return harness::readUntil(screen_.get(), output_, harness::Deadline(), done);
   }
 
   // Waits until the terminal is set for single unechoed keys (no canonical
@@ -79,10 +80,10 @@ class CheckerProcess {
   // The settings give no event to wait for, so they are looked at again
   // after each short wait for output.
   bool waitForKeyMode() {
-    const Deadline deadline;
+    const harness::Deadline deadline;
     while (!inKeyMode()) {
       if (deadline.passed()) return false;
-      if (!readSome(screen_.get(), output_, 1)) return false;
+      if (!harness::readSome(screen_.get(), output_, 1)) return false;
     }
     return true;
   }
@@ -94,9 +95,10 @@ class CheckerProcess {
   }
 
   // Reads the rest of its output and waits for its end.
-  ExitStatus waitForExit() {
-    const Deadline deadline;
-    while (!deadline.passed() && readSome(screen_.get(), output_, deadline.remainingMs())) {
+  harness::ExitStatus waitForExit() {
+    const harness::Deadline deadline;
+    while (!deadline.passed() &&
+           harness::readSome(screen_.get(), output_, deadline.remainingMs())) {
     }
     return process_.wait(deadline);
   }
@@ -121,9 +123,9 @@ class CheckerProcess {
     return tcsetattr(terminal, TCSANOW, &settings) == 0;
   }
 
-  static Launch launchFor(const std::string& workDir, const std::string& portDir, int input,
-                          int output, bool terminal) {
-    Launch launch;
+  static harness::Launch launchFor(const std::string& workDir, const std::string& portDir,
+                                   int input, int output, bool terminal) {
+    harness::Launch launch;
     launch.program = SCALECHECK_PATH;
     launch.workDir = workDir;
     launch.environment = {"SCALECHECK_PORT_DIR=" + portDir};
@@ -134,7 +136,7 @@ class CheckerProcess {
     return launch;
   }
 
-  ChildProcess process_;
+  harness::ChildProcess process_;
   harness::Fd keyboard_;  // where typed keys go
   harness::Fd screen_;    // where its output comes from
   std::string output_;

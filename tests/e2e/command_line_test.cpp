@@ -17,7 +17,7 @@ namespace scalecheck::e2e {
 namespace {
 
 struct ScriptRun {
-  ExitStatus status;
+  harness::ExitStatus status;
   std::string output;
 };
 
@@ -28,7 +28,7 @@ ScriptRun runWith(const ScratchDir& work, const ScratchDir& ports,
   CheckerProcess checker;
   if (!checker.startWithPipes(work.path(), ports.path(), arguments)) return {};
   checker.closeInput();
-  const ExitStatus status = checker.waitForExit();
+  const harness::ExitStatus status = checker.waitForExit();
   return {status, checker.output()};
 }
 
@@ -39,9 +39,9 @@ const std::string kTwoStepReading = kTwoStepTag + " Ст[1,234] кг";
 TEST(CommandLine, PollsADevicePathCountTimes) {
   ScratchDir work;
   ScratchDir ports;
-  ScaleSimProcess sim;
+  harness::SimProcess sim;
   const std::string device = ports.file("scale");
-  ASSERT_TRUE(sim.start({"--pty", device, "--kind", "two-step"}));
+  ASSERT_TRUE(startSim(sim, {"--pty", device, "--kind", "two-step"}));
   const ScriptRun run = runWith(work, ports, {"--port", device, "--count", "3", "--trace", "t"});
   EXPECT_TRUE(run.status.exited && run.status.code == 0) << run.status.code << run.output;
   EXPECT_EQ(run.output, kTitle + "\r\n  Опрос: " + device + ", 9600,None,8,1\r\n" +
@@ -58,8 +58,8 @@ TEST(CommandLine, PollsADevicePathCountTimes) {
 TEST(CommandLine, PollsATcpScaleCountTimes) {
   ScratchDir work;
   ScratchDir ports;
-  ScaleSimProcess sim;
-  ASSERT_TRUE(sim.start({"--tcp", "0", "--kind", "combined"}));
+  harness::SimProcess sim;
+  ASSERT_TRUE(startSim(sim, {"--tcp", "0", "--kind", "combined"}));
   const std::string address = sim.ready().host + ":" + std::to_string(sim.ready().port);
   const ScriptRun run = runWith(work, ports, {"--tcp", address, "--count", "3"});
   const std::string reading = kCombinedTag + " Ст[1,234] кг";
@@ -73,8 +73,8 @@ TEST(CommandLine, PollsATcpScaleCountTimes) {
 TEST(CommandLine, TheExitStatusSaysHowTheRunWent) {
   ScratchDir work;
   ScratchDir ports;
-  ScaleSimProcess sim;
-  ASSERT_TRUE(sim.start({"--pty", ports.file("com1"), "--fault", "silence"}));
+  harness::SimProcess sim;
+  ASSERT_TRUE(startSim(sim, {"--pty", ports.file("com1"), "--fault", "silence"}));
   struct Case {
     std::vector<std::string> arguments;
     int status;
@@ -102,8 +102,8 @@ TEST(CommandLine, TheExitStatusSaysHowTheRunWent) {
 TEST(CommandLine, ListsAPortMappedToAPseudoTerminal) {
   ScratchDir work;
   ScratchDir ports;
-  ScaleSimProcess sim;
-  ASSERT_TRUE(sim.start({"--pty", ports.file("com5")}));
+  harness::SimProcess sim;
+  ASSERT_TRUE(startSim(sim, {"--pty", ports.file("com5")}));
   const ScriptRun run = runWith(work, ports, {"--list"});
   EXPECT_EQ(run.status.code, 0);
   EXPECT_NE(run.output.find("  com5  " + ports.file("com5") + " -> " + sim.ready().device + "\r\n"),

@@ -84,7 +84,7 @@ TEST_P(RefusedDialogTest, ShowsWhyAndEndsOnOneKey) {
   EXPECT_TRUE(checker.running());
   ASSERT_TRUE(checker.type("x"));
 
-  const ExitStatus status = checker.waitForExit();
+  const harness::ExitStatus status = checker.waitForExit();
   EXPECT_TRUE(status.exited) << "signal " << status.signal;
   EXPECT_EQ(status.code, 0);
   EXPECT_TRUE(showed(checker.output(), GetParam().screen));
@@ -128,7 +128,7 @@ TEST_P(PipedDialogTest, EndsByItselfAtTheEndOfInput) {
   ASSERT_TRUE(checker.type(GetParam().input));
   checker.closeInput();
 
-  const ExitStatus status = checker.waitForExit();
+  const harness::ExitStatus status = checker.waitForExit();
   EXPECT_TRUE(status.exited) << "signal " << status.signal;
   EXPECT_EQ(status.code, 0);
   EXPECT_TRUE(showed(checker.output(), GetParam().screen));

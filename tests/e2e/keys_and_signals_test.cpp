@@ -28,16 +28,12 @@ const std::string kReading = kStreamTag + " Ст[1,234] кг";
 // the port free for the next program.
 void expectCleanEnd(ScaleSession& session) {
   CheckerProcess& checker = session.checker();
-  const ExitStatus status = checker.waitForExit();
+  const harness::ExitStatus status = checker.waitForExit();
   EXPECT_TRUE(status.exited) << "signal " << status.signal;
   EXPECT_EQ(status.code, 0);
 
   std::vector<std::string> pieces;
-  std::string rest;
-  std::string summary;
-  EXPECT_TRUE(cutIntoPieces(session.shownBeforeSummary(summary), {kReading}, pieces, rest))
-      << "unexpected output: " << ::testing::PrintToString(rest);
-  EXPECT_EQ(summary.rfind(summaryStart(pieces), 0), 0U) << summary;
+  EXPECT_TRUE(session.shownAsPieces({kReading}, pieces));
 
   termios restored{};
   ASSERT_TRUE(terminalSettings(checker.terminalPath(), restored));

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "e2e/data_files.h"
-#include "e2e/deadline.h"
 #include "e2e/scale_sim_process.h"
 #include "e2e/scratch_dir.h"
 #include "e2e/tcp_peer.h"
+#include "harness/deadline.h"
 #include "link/scale_link.h"
 #include "link_settings_for_tests.h"
 #include "protocol/acquisition.h"
@@ -101,10 +101,10 @@ class SerialKinds : public LinkAgainstSim, public ::testing::WithParamInterface<
 // gets the frame that gave the reading.
 TEST_P(SerialKinds, ReadsTheWeightOverAPseudoTerminal) {
   const KindRow& row = GetParam();
-  ScaleSimProcess sim;
+  harness::SimProcess sim;
   std::vector<std::string> arguments{"--pty", portLink(), "--kind", row.kind};
   if (row.sevenEven) arguments.emplace_back("--7e1");
-  ASSERT_TRUE(sim.start(arguments));
+  ASSERT_TRUE(startSim(sim, arguments));
 
   ScaleLink link(row.sevenEven ? serialSettings(parity::kEven, 7)
                                : serialSettings(parity::kNone, 8));
@@ -138,8 +138,8 @@ class TcpKinds : public LinkAgainstSim, public ::testing::WithParamInterface<Kin
 
 TEST_P(TcpKinds, ReadsTheWeightOverTcp) {
   const KindRow& row = GetParam();
-  ScaleSimProcess sim;
-  ASSERT_TRUE(sim.start({"--tcp", "0", "--kind", row.kind}));
+  harness::SimProcess sim;
+  ASSERT_TRUE(startSim(sim, {"--tcp", "0", "--kind", row.kind}));
 
   ScaleLink link(tcpSettings(sim.ready().port));
   ASSERT_TRUE(link.open());
@@ -233,6 +233,27 @@ TEST_F(TcpLink, PeerHangingUpMidReplyEndsTheReplyThenTheConnection) {
   EXPECT_EQ(peer.accepted(), 2);
 }
 
+// A serial device server that restarts: the link notices the closed
+// connection, fails that poll, and connects again at the next.
+TEST_F(TcpLink, ATcpPeerThatGoesAndComesBackIsConnectedToAgain) {
+  harness::SimProcess first;
+  ASSERT_TRUE(startSim(first, {"--tcp", "0", "--kind", "two-step"}));
+  const int port = first.ready().port;
+  ScaleLink link(tcpSettings(port));
+  ASSERT_TRUE(link.open());
+  WeightReading reading;
+  ASSERT_TRUE(pollReading(link, reading));
+  EXPECT_TRUE(first.stop().exited);
+  EXPECT_FALSE(pollReading(link, reading));
+
+  harness::SimProcess back;
+  ASSERT_TRUE(startSim(back, {"--tcp", std::to_string(port), "--kind", "two-step"}));
+  const bool first_poll = pollReading(link, reading);
+  EXPECT_TRUE(first_poll || pollReading(link, reading)) << "within two polls";
+  EXPECT_EQ(reading.acquisitionMode, AcquisitionMode::kTwoStep);
+  link.close();
+}
+
 // A refused connection is only given up when the connect window has
 // passed, as on Windows, where a refusal is not reported sooner.
 TEST_F(TcpLink, RefusedConnectionFailsAfterTheConnectWindow) {
@@ -241,9 +262,9 @@ TEST_F(TcpLink, RefusedConnectionFailsAfterTheConnectWindow) {
   ScaleLink link(tcpSettings(refusing.port()));
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(link.open());
-  const long long elapsed = millisecondsSince(start);
+  const long long elapsed = harness::millisecondsSince(start);
   EXPECT_GE(elapsed, 2000);
-  EXPECT_LT(elapsed, kSafetyMs);
+  EXPECT_LT(elapsed, harness::kSafetyMs);
   EXPECT_FALSE(link.transport().isOpen());
 }
 

@@ -1,17 +1,16 @@
 // The program on an unhealthy link: a scale pulled out and plugged in again,
-// a peer that goes and comes back, another program reading the same port.
+// another program reading the same port.
 // Whatever happens, readings come back by themselves and Esc ends the run.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <string>
 
 #include "e2e/scale_session.h"
-#include "link/scale_link.h"
-#include "protocol/acquisition.h"
+#include "harness/child_process.h"
+#include "harness/fd.h"
 
 namespace scalecheck::e2e {
 namespace {
@@ -35,7 +34,7 @@ int failuresIn(const std::string& text) {
 
 void endWithEsc(CheckerProcess& checker) {
   ASSERT_TRUE(checker.type("\x1b"));
-  const ExitStatus status = checker.waitForExit();
+  const harness::ExitStatus status = checker.waitForExit();
   EXPECT_TRUE(status.exited) << "signal " << status.signal;
   EXPECT_EQ(status.code, 0);
 }
@@ -54,8 +53,8 @@ TEST(LinkFaults, APulledAdapterComesBackAndReadingsResume) {
   ASSERT_TRUE(checker.waitFor(kNoData)) << checker.output();
   ASSERT_TRUE(checker.waitFor(kOpenFailed)) << checker.output();
 
-  ScaleSimProcess back;
-  ASSERT_TRUE(back.start({"--pty", session.portLink(), "--kind", "two-step"}));
+  harness::SimProcess back;
+  ASSERT_TRUE(startSim(back, {"--pty", session.portLink(), "--kind", "two-step"}));
   const std::size_t returned = checker.output().size();
   ASSERT_TRUE(checker.waitFor(kReading)) << checker.output();
   EXPECT_LE(failuresIn(checker.output().substr(returned)), 2) << checker.output();
@@ -75,9 +74,9 @@ TEST(LinkFaults, AnotherReaderOfThePortCannotHoldTheRunUp) {
   const harness::Fd port(
       ::open(session.sim().ready().device.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
   const harness::Fd nothing(::open("/dev/null", O_WRONLY | O_CLOEXEC));
-  ChildProcess reader;
+  harness::ChildProcess reader;
   if (port.valid()) {
-    Launch cat;
+    harness::Launch cat;
     cat.program = "/bin/cat";
     cat.input = port.get();
     cat.output = nothing.get();
@@ -90,35 +89,6 @@ TEST(LinkFaults, AnotherReaderOfThePortCannotHoldTheRunUp) {
     return failuresIn(since) + countOf(since, kTwoStepTag) >= 2;
   })) << checker.output();
   endWithEsc(checker);
-}
-
-LinkSettings tcpSettings(int port) {
-  LinkSettings settings;
-  settings.mode = LinkMode::kTcp;
-  settings.tcpPort = port;
-  std::snprintf(settings.host, sizeof settings.host, "%s", "127.0.0.1");
-  return settings;
-}
-
-// A serial device server that restarts: the link notices the closed
-// connection, fails that poll, and connects again at the next.
-TEST(LinkFaults, ATcpPeerThatGoesAndComesBackIsConnectedToAgain) {
-  ScaleSimProcess first;
-  ASSERT_TRUE(first.start({"--tcp", "0", "--kind", "two-step"}));
-  const int port = first.ready().port;
-  ScaleLink link(tcpSettings(port));
-  ASSERT_TRUE(link.open());
-  WeightReading reading;
-  ASSERT_TRUE(pollReading(link, reading));
-  EXPECT_TRUE(first.stop().exited);
-  EXPECT_FALSE(pollReading(link, reading));
-
-  ScaleSimProcess back;
-  ASSERT_TRUE(back.start({"--tcp", std::to_string(port), "--kind", "two-step"}));
-  const bool first_poll = pollReading(link, reading);
-  EXPECT_TRUE(first_poll || pollReading(link, reading)) << "within two polls";
-  EXPECT_EQ(reading.acquisitionMode, AcquisitionMode::kTwoStep);
-  link.close();
 }
 
 }  // namespace

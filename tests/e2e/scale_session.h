@@ -25,7 +25,8 @@ class ScaleSession {
     option_ = option;
     if (!ports_.ok() || !work_.ok()) return ::testing::AssertionFailure() << "no scratch folder";
     simArguments.insert(simArguments.begin(), {"--pty", ports_.file("com1")});
-    if (!sim_.start(simArguments)) return ::testing::AssertionFailure() << "scale-sim not ready";
+    const ::testing::AssertionResult simReady = startSim(sim_, simArguments);
+    if (!simReady) return simReady;
     if (!checker_.startInTerminal(work_.path(), ports_.path())) {
       return ::testing::AssertionFailure() << "scalecheck did not start";
     }
@@ -54,7 +55,25 @@ class ScaleSession {
     return cutSummary(screen, summary) ? screen : "";
   }
 
-  ScaleSimProcess& sim() { return sim_; }
+  // Cuts what the run showed before its summary into `known` pieces (see
+  // cutIntoPieces) and checks that the summary begins with the polls and
+  // readings those pieces make; a failure says which did not fit.
+  ::testing::AssertionResult shownAsPieces(const std::vector<std::string>& known,
+                                           std::vector<std::string>& pieces) const {
+    std::string summary;
+    std::string rest;
+    if (!cutIntoPieces(shownBeforeSummary(summary), known, pieces, rest)) {
+      return ::testing::AssertionFailure()
+             << "unexpected output: " << ::testing::PrintToString(rest) << "\nin\n"
+             << checker_.output();
+    }
+    if (summary.rfind(summaryStart(pieces), 0) != 0) {
+      return ::testing::AssertionFailure() << "the summary does not match the pieces: " << summary;
+    }
+    return ::testing::AssertionSuccess();
+  }
+
+  harness::SimProcess& sim() { return sim_; }
   // Where the simulated scale's port is linked as com1: a scale started
   // there again is the same port come back.
   std::string portLink() const { return ports_.file("com1"); }
@@ -64,7 +83,7 @@ class ScaleSession {
  private:
   ScratchDir ports_;
   ScratchDir work_;
-  ScaleSimProcess sim_;
+  harness::SimProcess sim_;
   CheckerProcess checker_;
   std::string option_;
 };

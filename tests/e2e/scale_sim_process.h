@@ -1,26 +1,23 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
-#include "e2e/child_process.h"
-#include "e2e/deadline.h"
+#include "harness/deadline.h"
 #include "harness/sim_process.h"
 
 namespace scalecheck::e2e {
 
-using harness::SimReady;
-
-// The built scale-sim as a child process (see harness::SimProcess).
-class ScaleSimProcess : public harness::SimProcess {
- public:
-  using SimProcess::start;
-
-  // Starts it and waits for its ready line.
-  bool start(const std::vector<std::string>& arguments) {
-    std::string error;
-    return start(SCALE_SIM_PATH, arguments, error);
-  }
-};
+// Starts the built scale-sim in `sim` with `arguments` and waits until
+// `readyBy` for its ready line; a failure says why it did not start.
+inline ::testing::AssertionResult startSim(harness::SimProcess& sim,
+                                           const std::vector<std::string>& arguments,
+                                           const harness::Deadline& readyBy = harness::Deadline()) {
+  std::string error;
+  if (sim.start(SCALE_SIM_PATH, arguments, error, readyBy)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << error;
+}
 
 }  // namespace scalecheck::e2e

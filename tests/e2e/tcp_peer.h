@@ -1,6 +1,5 @@
 #pragma once
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,8 +9,9 @@
 #include <string>
 #include <thread>
 
-#include "e2e/child_process.h"
-#include "e2e/deadline.h"
+#include "harness/deadline.h"
+#include "harness/fd.h"
+#include "harness/fd_io.h"
 #include "harness/loopback.h"
 
 namespace scalecheck::e2e {
@@ -30,35 +30,31 @@ class ScriptedTcpPeer {
     // Reads until `wanted` has come; false at the end of the connection,
     // when the peer stops, or when nothing comes within the safety bound.
     bool awaitByte(char wanted) const {
-      const Deadline deadline;
+      const harness::Deadline deadline;
       char byte = 0;
       do {
         if (!awaitReadable(deadline) || ::read(fd, &byte, 1) != 1) return false;
       } while (byte != wanted);
       return true;
     }
-    bool awaitReadable(const Deadline& deadline) const {
+    bool awaitReadable(const harness::Deadline& deadline) const {
       pollfd watched[2] = {{fd, POLLIN, 0}, {stopping, POLLIN, 0}};
       // poll: the number of ready descriptors, 0 after the time-out, or -1.
       return ::poll(watched, 2, deadline.remainingMs()) > 0 && watched[1].revents == 0;
     }
-    bool send(const std::string& bytes) const { return writeAll(fd, bytes); }
+    bool send(const std::string& bytes) const { return harness::writeAll(fd, bytes); }
   };
   using Script = std::function<void(const Connection&, int number)>;
 
   explicit ScriptedTcpPeer(Script script)
       : script_(std::move(script)), listener_(harness::bindLoopback(true, port_)) {
-    // pipe2: 0, or -1 with errno.
-    if (!listener_.valid() || pipe2(stop_, O_CLOEXEC) != 0) return;
+    if (!listener_.valid() || !harness::makePipe(stopping_, stop_)) return;
     thread_ = std::thread([this] { acceptInTurn(); });
   }
 
   ~ScriptedTcpPeer() {
-    if (stop_[1] >= 0) static_cast<void>(writeAll(stop_[1], "x"));
+    if (stop_.valid()) static_cast<void>(harness::writeAll(stop_.get(), "x"));
     if (thread_.joinable()) thread_.join();
-    for (const int fd : stop_) {
-      if (fd >= 0) ::close(fd);
-    }
   }
   ScriptedTcpPeer(const ScriptedTcpPeer&) = delete;
   ScriptedTcpPeer& operator=(const ScriptedTcpPeer&) = delete;
@@ -68,14 +64,14 @@ class ScriptedTcpPeer {
 
  private:
   void acceptInTurn() {
-    const Connection waiting{listener_.get(), stop_[0]};
+    const Connection waiting{listener_.get(), stopping_.get()};
     for (int number = 0;; ++number) {
-      if (!waiting.awaitReadable(Deadline(24 * 60 * 60 * 1000))) return;
+      if (!waiting.awaitReadable(harness::Deadline(24 * 60 * 60 * 1000))) return;
       // accept4: the connection's descriptor, or -1 with errno.
       const int connection = ::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC);
       if (connection < 0) return;
       ++accepted_;
-      script_(Connection{connection, stop_[0]}, number);
+      script_(Connection{connection, stopping_.get()}, number);
       ::close(connection);
     }
   }
@@ -83,7 +79,8 @@ class ScriptedTcpPeer {
   Script script_;
   int port_ = 0;
   harness::Fd listener_;
-  int stop_[2] = {-1, -1};
+  harness::Fd stopping_;  // turns readable once the peer is being stopped
+  harness::Fd stop_;      // written to stop it
   std::atomic<int> accepted_{0};
   std::thread thread_;
 };

@@ -58,8 +58,8 @@ class FakeSerialDevice {
   // Whether a port is behind the name (CreateFileA succeeds).
   bool present = true;
   // The device has been pulled out: every call on a port opened before
-  // fails as a removed device's do, and no open succeeds until `present`
-  // and `removed` are set back.
+  // fails as a removed device's do, and no open succeeds until `removed`
+  // is set back.
   bool removed = false;
   // What a call made to fail reports.
   platform::OsError failureReported{platform::FailureKind::kOther, 5};

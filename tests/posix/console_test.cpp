@@ -18,14 +18,14 @@
 namespace scalecheck {
 namespace {
 
+// The console belongs to the process and prepares itself on first use, so
+// each case runs it in a child process of its own (ForkedChild), with the
+// standard input the case needs; the child reports back one line per
+// observation.
 using platform::systemConsole;
+using posix_test::ForkedChild;
 using posix_test::kSafetyMs;
 using posix_test::PtyPair;
-
-// The console belongs to the process and prepares itself on first use, so
-// each case runs it in a child process of its own, with the standard input
-// the case needs; the child reports back one line per observation.
-using ChildProcess = posix_test::ForkedChild;
 
 void say(int report, const std::string& text) {
   const std::string line = text + "\n";
@@ -78,7 +78,7 @@ std::string keyText(int key) {
 }
 
 TEST(ConsolePipe, ReadLineKeepsFifteenCharactersAndDropsTheRest) {
-  ChildProcess child([](int report) {
+  ForkedChild child([](int report) {
     inputFromPipe("0123456789ABCDEFGHIJ\nsecond\r\n\n0123456789ABCDE\r\nno line end");
     for (int line = 0; line < 6; ++line) {
       char answer[16];
@@ -95,7 +95,7 @@ TEST(ConsolePipe, ReadLineKeepsFifteenCharactersAndDropsTheRest) {
 }
 
 TEST(ConsolePipe, KeysUntilTheEndOfInput) {
-  ChildProcess child([](int report) {
+  ForkedChild child([](int report) {
     inputFromPipe("a\x1b[Bb\x1b");
     platform::Console& console = systemConsole();
     say(report, console.keyWaiting() ? "waiting" : "none");
@@ -117,7 +117,7 @@ TEST(ConsolePipe, KeysUntilTheEndOfInput) {
 }
 
 TEST(ConsolePipe, KeyLookedAtStaysPartOfTheNextLine) {
-  ChildProcess child([](int report) {
+  ForkedChild child([](int report) {
     inputFromPipe("kline\nx");
     platform::Console& console = systemConsole();
     say(report, console.keyWaiting() ? "waiting" : "none");
@@ -134,7 +134,7 @@ TEST(ConsolePipe, KeyLookedAtStaysPartOfTheNextLine) {
 TEST(ConsolePipe, WritesWindows1251TextAsUtf8) {
   int output[2];
   ASSERT_EQ(pipe(output), 0);
-  ChildProcess child([&](int report) {
+  ForkedChild child([&](int report) {
     dup2(output[1], STDOUT_FILENO);
     constexpr auto text = platform::cp1251("\r\n Вес: 1,5 кг");
     systemConsole().write(text.c_str(), text.size);
@@ -168,7 +168,7 @@ TEST(ConsoleTerminal, LoneEscIsEscAndSequencesAreOneOtherKey) {
       {"\x1b", platform::kKeyEscape},
   };
   const std::string& slavePath = terminal.slavePath();
-  ChildProcess child([&](int report) {
+  ForkedChild child([&](int report) {
     inputFromTerminal(slavePath);
     say(report, systemConsole().keyWaiting() ? "waiting" : "none");
     for (std::size_t key = 0; key < std::size(keys); ++key) {
@@ -210,7 +210,7 @@ TEST(ConsoleTerminal, CtrlCEndsTheKeyWaitAndRestoresTheTerminal) {
   PtyPair terminal;
   ASSERT_TRUE(terminal.ok());
   const std::string& slavePath = terminal.slavePath();
-  ChildProcess child([&](int report) {
+  ForkedChild child([&](int report) {
     inputFromTerminal(slavePath);
     platform::Console& console = systemConsole();
     say(report, console.keyWaiting() ? "waiting" : "none");
@@ -242,7 +242,7 @@ TEST(ConsoleTerminal, CtrlCEndsTheKeyWaitAndRestoresTheTerminal) {
 TEST(ConsolePipe, AWriteThatCannotProceedIsDroppedAfterItsBound) {
   int output[2];
   ASSERT_EQ(pipe(output), 0);
-  ChildProcess child([&](int report) {
+  ForkedChild child([&](int report) {
     dup2(output[1], STDOUT_FILENO);
     // Filled through a non-blocking moment; the program's output is a
     // blocking one, as a shell leaves it.
@@ -267,7 +267,7 @@ TEST(ConsoleTerminal, EscAtTheEndOfAPastedBurstIsSeenInOneLook) {
   ASSERT_TRUE(terminal.ok());
   const std::string burst = std::string(500, 'a') + "\x1b";
   const std::string& slavePath = terminal.slavePath();
-  ChildProcess child([&](int report) {
+  ForkedChild child([&](int report) {
     inputFromTerminal(slavePath);
     say(report, systemConsole().keyWaiting() ? "waiting" : "none");
     int waiting = 0;
@@ -292,7 +292,7 @@ TEST(ConsoleTerminal, ATerminalThatGoesAwayIsReportedGone) {
     ASSERT_TRUE(terminal.ok());
     const std::string& slavePath = terminal.slavePath();
     const int master = terminal.master();
-    ChildProcess child([&](int report) {
+    ForkedChild child([&](int report) {
       ::close(master);  // the test holds the terminal's only other side
       const int input = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY);  // not controlling
       if (input < 0 || dup2(input, STDIN_FILENO) < 0) _exit(2);
@@ -354,7 +354,7 @@ TEST(ConsoleTerminal, StoppedOrInTheBackgroundTheTerminalIsTheShellsAgain) {
   PtyPair terminal;
   ASSERT_TRUE(terminal.ok());
   const std::string& slavePath = terminal.slavePath();
-  ChildProcess shell([&](int report) {
+  ForkedChild shell([&](int report) {
     inputFromTerminal(slavePath);
     signal(SIGTTOU, SIG_IGN);  // a shell sets the terminal while a job runs
     const pid_t job = fork();

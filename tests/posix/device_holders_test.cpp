@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "e2e/child_process.h"
+#include "harness/child_process.h"
+#include "harness/deadline.h"
 #include "posix/pty_pair.h"
 
 namespace scalecheck::platform {
@@ -21,15 +22,15 @@ TEST(DeviceHolders, NamesTheOtherProcessesThatHoldTheDevice) {
   ASSERT_GE(own, 0);
   // fcntl: 0, or -1 with errno. Only the child given the master holds it.
   ASSERT_EQ(fcntl(pty.master(), F_SETFD, FD_CLOEXEC), 0);
-  e2e::ChildProcess holder;
-  e2e::Launch launch;
+  harness::ChildProcess holder;
+  harness::Launch launch;
   launch.program = "/bin/sleep";
   launch.arguments = {"100"};
   launch.input = launch.output = own;
   ASSERT_TRUE(holder.start(launch));
   // A child with both ends is the terminal's other side (as a scale
   // simulator is), not a second reader: never named.
-  e2e::ChildProcess otherSide;
+  harness::ChildProcess otherSide;
   launch.input = pty.master();
   ASSERT_TRUE(otherSide.start(launch));
 
@@ -46,9 +47,9 @@ TEST(DeviceHolders, NamesTheOtherProcessesThatHoldTheDevice) {
   EXPECT_EQ(holders[0].pid, holder.pid());
 
   holder.signal(SIGKILL);
-  holder.wait(e2e::Deadline());
+  holder.wait(harness::Deadline());
   otherSide.signal(SIGKILL);
-  otherSide.wait(e2e::Deadline());
+  otherSide.wait(harness::Deadline());
   EXPECT_TRUE(otherHolders(pty.slavePath()).empty());
   ::close(own);
   EXPECT_TRUE(otherHolders("/nonexistent/ttyX").empty());

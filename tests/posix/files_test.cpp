@@ -9,15 +9,14 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <string>
 
 #include "e2e/scratch_dir.h"
+#include "harness/child_process.h"
 #include "platform/services.h"
 #include "posix/pty_pair.h"
 
@@ -109,8 +108,8 @@ extern "C" void appendAsAnotherWriter(int) {
 // it should (0), succeeded (1) or failed for another reason (2).
 int appendAtSizeLimit(const std::string& path, const std::string& record, off_t room,
                       bool otherWriterAppends) {
-  const pid_t child = fork();
-  if (child == 0) {
+  harness::ChildProcess child;
+  const bool started = child.startFork([&path, &record, room, otherWriterAppends] {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) _exit(3);
     if (otherWriterAppends) otherWriter = open(path.c_str(), O_WRONLY | O_APPEND);
@@ -120,10 +119,11 @@ int appendAtSizeLimit(const std::string& path, const std::string& record, off_t 
     OsError error;
     if (systemFiles().appendText(path.c_str(), record.data(), record.size(), error)) _exit(1);
     _exit(error.kind == FailureKind::kOther && error.code == EFBIG ? 0 : 2);
-  }
-  int status = -1;
-  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+  });
+  if (!started) return -1;
+  // One append to a local file: the bound only keeps a hang from lasting.
+  const harness::ExitStatus status = child.wait(harness::Deadline(posix_test::kSafetyMs));
+  return status.exited ? status.code : -1;
 }
 
 TEST(PosixFiles, APartialRecordIsCutBackOnlyWhileTheFileEndsWithIt) {

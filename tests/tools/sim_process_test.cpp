@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/scale_sim_process.h"
 #include "e2e/scratch_dir.h"
 #include "harness/child_process.h"
 #include "harness/fd_io.h"
@@ -23,6 +24,7 @@
 
 namespace {
 
+using scalecheck::e2e::startSim;
 using scalecheck::harness::Deadline;
 using scalecheck::harness::SimProcess;
 
@@ -34,15 +36,6 @@ std::string readUntil(int fd, int limitMs, const std::function<bool(const std::s
   std::string bytes;
   scalecheck::harness::readUntil(fd, bytes, Deadline(limitMs), done);
   return bytes;
-}
-
-// Starts scale-sim with `arguments` and waits for its ready line.
-::testing::AssertionResult started(SimProcess& sim, const std::vector<std::string>& arguments) {
-  std::string error;
-  if (sim.start(SCALE_SIM_PATH, arguments, error, Deadline(kStartLimitMs))) {
-    return ::testing::AssertionSuccess();
-  }
-  return ::testing::AssertionFailure() << error;
 }
 
 std::vector<std::string> words(const std::string& line) {
@@ -67,7 +60,8 @@ TEST(SimProcess, StreamsFramesIntoThePseudoTerminalItLinks) {
   const std::string folder = ::testing::TempDir() + "scale_sim_ports_" + std::to_string(getpid());
   const std::string link = folder + "/com1";
   SimProcess sim;
-  ASSERT_TRUE(started(sim, {"--pty", link, "--kind", "stream", "--weight", "2.5"}));
+  ASSERT_TRUE(startSim(sim, {"--pty", link, "--kind", "stream", "--weight", "2.5"},
+                       Deadline(kStartLimitMs)));
   const std::vector<std::string> ready = words(sim.readyLine());
   ASSERT_EQ(ready.size(), 4U);
   EXPECT_EQ(ready[0], "ready");
@@ -97,7 +91,8 @@ TEST(SimProcess, StreamsFramesIntoThePseudoTerminalItLinks) {
 
 TEST(SimProcess, AcknowledgesEnqOverTcpAndQuitsOnCommand) {
   SimProcess sim;
-  ASSERT_TRUE(started(sim, {"--tcp", "0", "--kind", "two-step", "--delay", "30"}));
+  ASSERT_TRUE(startSim(sim, {"--tcp", "0", "--kind", "two-step", "--delay", "30"},
+                       Deadline(kStartLimitMs)));
   const std::vector<std::string> ready = words(sim.readyLine());
   ASSERT_EQ(ready.size(), 3U);
   ASSERT_EQ(ready[1], "tcp");
@@ -162,7 +157,7 @@ TEST(SimProcess, ALinkIsServedByOneSimulatorAtATime) {
   ASSERT_TRUE(folder.ok());
   const std::vector<std::string> onCom1{"--pty", folder.file("com1")};
   SimProcess first;
-  ASSERT_TRUE(started(first, onCom1));
+  ASSERT_TRUE(startSim(first, onCom1, Deadline(kStartLimitMs)));
 
   std::string output;
   const auto refused = scalecheck::harness::runToEnd(SCALE_SIM_PATH, onCom1, Deadline(), output);
@@ -176,7 +171,7 @@ TEST(SimProcess, ALinkIsServedByOneSimulatorAtATime) {
   first.wait();
   ASSERT_EQ(linkTarget(folder.file("com1")), first.ready().device);
   SimProcess second;
-  ASSERT_TRUE(started(second, onCom1));
+  ASSERT_TRUE(startSim(second, onCom1, Deadline(kStartLimitMs)));
   EXPECT_EQ(linkTarget(folder.file("com1")), second.ready().device);
 }
 

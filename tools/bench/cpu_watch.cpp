@@ -27,7 +27,6 @@ double CpuWatch::shareOf(pid_t pid) const {
 
 CpuShares CpuWatch::shares() const {
   CpuShares shares;
-  shares.overMs = last_.atMs - first_.atMs;
   shares.program = shareOf(session_.program);
   shares.server = shareOf(session_.server);
   for (pid_t pid : session_.others) {

@@ -15,7 +15,6 @@ struct CpuShares {
   double program = -1;  // the checker (under Wine its Windows program)
   double server = -1;   // wineserver, through which the program's waits go
   double others = -1;   // the rest of the Wine session: console host, services
-  double overMs = 0;    // the wall time they are over
 };
 
 // The processor time of the checker, and under Wine of its Wine session,

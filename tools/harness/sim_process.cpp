@@ -12,8 +12,7 @@ namespace {
 // two seconds after it is stuck, and is killed.
 constexpr int kStopLimitMs = 2000;
 
-}  // namespace
-
+// Reads a ready line; false when it is none.
 bool parseReadyLine(const std::string& line, SimReady& ready) {
   std::istringstream words(line);
   std::string word;
@@ -35,6 +34,8 @@ bool parseReadyLine(const std::string& line, SimReady& ready) {
   ready.port = std::atoi(address.c_str() + colon + 1);
   return ready.port > 0;
 }
+
+}  // namespace
 
 SimProcess::~SimProcess() {
   stop(Deadline(kStopLimitMs));

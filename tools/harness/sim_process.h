@@ -19,9 +19,6 @@ struct SimReady {
   int port = 0;           // tcp
 };
 
-// Reads a ready line; false when it is none.
-bool parseReadyLine(const std::string& line, SimReady& ready);
-
 // scale-sim as a child process: started with arguments, driven by commands
 // on its standard input, each answered "ok COMMAND" (or "error REASON") on
 // its standard output; ended with SIGTERM, at the latest when its owner

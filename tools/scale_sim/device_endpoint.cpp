@@ -12,7 +12,7 @@ std::unique_ptr<DeviceEndpoint> DeviceEndpoint::open(const std::string& path, Li
                                                      std::uint32_t baud, std::string& error) {
   // open: a descriptor, or -1 with errno. O_NONBLOCK also keeps open from
   // waiting for a carrier on devices that would.
-  UniqueFd device(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  harness::Fd device(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!device.valid()) {
     error = systemError("opening " + path);
     return nullptr;
@@ -35,7 +35,7 @@ std::unique_ptr<DeviceEndpoint> DeviceEndpoint::open(const std::string& path, Li
   return std::unique_ptr<DeviceEndpoint>(new DeviceEndpoint(std::move(device), path));
 }
 
-DeviceEndpoint::DeviceEndpoint(UniqueFd device, std::string path)
+DeviceEndpoint::DeviceEndpoint(harness::Fd device, std::string path)
     : device_(std::move(device)), path_(std::move(path)) {}
 
 ReadOutcome DeviceEndpoint::read(std::string& bytes, std::string& note) {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "endpoint.h"
-#include "fd_io.h"
+#include "harness/fd.h"
 #include "sim_options.h"
 
 namespace scalecheck::sim {
@@ -23,9 +23,9 @@ class DeviceEndpoint : public Endpoint {
   std::string readyLine() const override { return "ready device " + path_; }
 
  private:
-  DeviceEndpoint(UniqueFd device, std::string path);
+  DeviceEndpoint(harness::Fd device, std::string path);
 
-  UniqueFd device_;
+  harness::Fd device_;
   std::string path_;
 };
 

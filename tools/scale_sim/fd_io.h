@@ -3,12 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "harness/fd.h"
-
 namespace scalecheck::sim {
-
-// Owns a file descriptor and closes it once.
-using UniqueFd = harness::Fd;
 
 // Marks `fd` non-blocking and close-on-exec. False with errno set on failure.
 bool makeNonBlocking(int fd);

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "fd_io.h"
+#include "harness/fd.h"
 
 namespace scalecheck::sim {
 
@@ -27,7 +27,7 @@ class PortLock {
  private:
   bool lockOpenFile(const std::string& linkPath, std::string& error);
 
-  UniqueFd file_;
+  harness::Fd file_;
   std::string path_;
 };
 

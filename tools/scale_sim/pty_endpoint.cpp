@@ -10,7 +10,7 @@ namespace scalecheck::sim {
 namespace {
 
 // A master end whose terminal end may be opened by others.
-bool openMaster(UniqueFd& master, std::string& terminalPath, std::string& error) {
+bool openMaster(harness::Fd& master, std::string& terminalPath, std::string& error) {
   // posix_openpt: a descriptor, or -1 with errno.
   master.reset(posix_openpt(O_RDWR | O_NOCTTY));
   if (!master.valid()) {
@@ -43,12 +43,12 @@ std::unique_ptr<PtyEndpoint> PtyEndpoint::open(const std::string& linkPath, Line
   // Before anything else: a running simulator's link is not taken over.
   PortLock lock;
   if (!makeParentFolders(linkPath, error) || !lock.take(linkPath, error)) return nullptr;
-  UniqueFd master;
+  harness::Fd master;
   std::string terminalPath;
   if (!openMaster(master, terminalPath, error)) return nullptr;
   // open: a descriptor, or -1 with errno. O_NOCTTY: it must not become our
   // controlling terminal.
-  UniqueFd terminal(::open(terminalPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  harness::Fd terminal(::open(terminalPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!terminal.valid()) {
     error = systemError("opening " + terminalPath);
     return nullptr;
@@ -61,7 +61,7 @@ std::unique_ptr<PtyEndpoint> PtyEndpoint::open(const std::string& linkPath, Line
                                                       std::move(terminal), terminalPath, linkPath));
 }
 
-PtyEndpoint::PtyEndpoint(PortLock lock, UniqueFd master, UniqueFd terminal,
+PtyEndpoint::PtyEndpoint(PortLock lock, harness::Fd master, harness::Fd terminal,
                          std::string terminalPath, std::string linkPath)
     : lock_(std::move(lock)),
       master_(std::move(master)),

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "endpoint.h"
-#include "fd_io.h"
+#include "harness/fd.h"
 #include "port_lock.h"
 #include "sim_options.h"
 
@@ -27,16 +27,16 @@ class PtyEndpoint : public Endpoint {
   std::string readyLine() const override;
 
  private:
-  PtyEndpoint(PortLock lock, UniqueFd master, UniqueFd terminal, std::string terminalPath,
+  PtyEndpoint(PortLock lock, harness::Fd master, harness::Fd terminal, std::string terminalPath,
               std::string linkPath);
 
   PortLock lock_;  // let go of last, once the link is gone
 
-  UniqueFd master_;
+  harness::Fd master_;
   // Our own descriptor of the terminal end. While it is open the master never
   // sees a hang-up when the reader closes the port and opens it again, and the
   // terminal keeps its settings in between.
-  UniqueFd terminal_;
+  harness::Fd terminal_;
   std::string terminalPath_;
   std::string linkPath_;
 };

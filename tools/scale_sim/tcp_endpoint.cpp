@@ -27,13 +27,13 @@ std::string numericAddress(const sockaddr* address, socklen_t length) {
   return (ipv6 ? "[" + std::string(host) + "]" : std::string(host)) + ":" + port;
 }
 
-UniqueFd listenOn(const addrinfo& entry, std::string& error) {
+harness::Fd listenOn(const addrinfo& entry, std::string& error) {
   // socket: a descriptor, or -1 with errno.
-  UniqueFd socket(::socket(entry.ai_family, entry.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                           entry.ai_protocol));
+  harness::Fd socket(::socket(entry.ai_family, entry.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                              entry.ai_protocol));
   if (!socket.valid()) {
     error = systemError("creating a socket");
-    return UniqueFd();
+    return harness::Fd();
   }
   const int yes = 1;
   // setsockopt, bind, listen: 0, or -1 with errno. SO_REUSEADDR lets a
@@ -42,7 +42,7 @@ UniqueFd listenOn(const addrinfo& entry, std::string& error) {
       bind(socket.get(), entry.ai_addr, entry.ai_addrlen) != 0 ||
       listen(socket.get(), kListenBacklog) != 0) {
     error = systemError("listening on " + numericAddress(entry.ai_addr, entry.ai_addrlen));
-    return UniqueFd();
+    return harness::Fd();
   }
   return socket;
 }
@@ -62,7 +62,7 @@ std::unique_ptr<TcpEndpoint> TcpEndpoint::open(const std::string& host, std::uin
     error = "cannot resolve " + host + ": " + gai_strerror(resolved);
     return nullptr;
   }
-  UniqueFd listener;
+  harness::Fd listener;
   // IPv4 first: "localhost" often resolves to ::1 first, and the checker
   // connects over IPv4 only.
   for (const bool ipv4Pass : {true, false}) {
@@ -84,7 +84,7 @@ std::unique_ptr<TcpEndpoint> TcpEndpoint::open(const std::string& host, std::uin
   return std::unique_ptr<TcpEndpoint>(new TcpEndpoint(std::move(listener), address));
 }
 
-TcpEndpoint::TcpEndpoint(UniqueFd listener, std::string address)
+TcpEndpoint::TcpEndpoint(harness::Fd listener, std::string address)
     : listener_(std::move(listener)), address_(std::move(address)) {}
 
 int TcpEndpoint::pollDescriptor() const {
@@ -95,8 +95,8 @@ ReadOutcome TcpEndpoint::accept(std::string& note) {
   sockaddr_storage peer{};
   socklen_t length = sizeof peer;
   // accept4: a descriptor, or -1 with errno (EAGAIN: the client gave up).
-  UniqueFd client(accept4(listener_.get(), reinterpret_cast<sockaddr*>(&peer), &length,
-                          SOCK_NONBLOCK | SOCK_CLOEXEC));
+  harness::Fd client(accept4(listener_.get(), reinterpret_cast<sockaddr*>(&peer), &length,
+                             SOCK_NONBLOCK | SOCK_CLOEXEC));
   if (!client.valid()) return ReadOutcome::kNothing;
   const int yes = 1;
   // setsockopt: 0, or -1 with errno. Without TCP_NODELAY the bytes paced one

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "endpoint.h"
-#include "fd_io.h"
+#include "harness/fd.h"
 
 namespace scalecheck::sim {
 
@@ -23,11 +23,11 @@ class TcpEndpoint : public Endpoint {
   std::string readyLine() const override { return "ready tcp " + address_; }
 
  private:
-  TcpEndpoint(UniqueFd listener, std::string address);
+  TcpEndpoint(harness::Fd listener, std::string address);
   ReadOutcome accept(std::string& note);
 
-  UniqueFd listener_;
-  UniqueFd client_;
+  harness::Fd listener_;
+  harness::Fd client_;
   std::string address_;  // HOST:PORT we listen on, numeric
 };
 
