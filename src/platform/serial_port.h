@@ -74,6 +74,13 @@ constexpr std::uint32_t kPurgeRxAbort = 0x0002;  // PURGE_RXABORT
 constexpr std::uint32_t kPurgeTxClear = 0x0004;  // PURGE_TXCLEAR
 constexpr std::uint32_t kPurgeRxClear = 0x0008;  // PURGE_RXCLEAR
 
+// Line errors in the error word of the status query (ClearCommError's
+// CE_ bits): what a receiver noticed about the bits of the bytes it took.
+constexpr std::uint32_t kCommErrorOverrun = 0x0002;  // CE_OVERRUN: the UART's buffer overflowed
+constexpr std::uint32_t kCommErrorParity = 0x0004;   // CE_RXPARITY: a parity bit was wrong
+constexpr std::uint32_t kCommErrorFrame = 0x0008;    // CE_FRAME: a stop bit was missing
+constexpr std::uint32_t kCommErrorBreak = 0x0010;    // CE_BREAK: the line held at 0
+
 // One open serial port, used the way Win32 communications functions use a
 // port handle opened for ordinary (non-overlapped) I/O. Every operation
 // returns true on success, as the Win32 calls return nonzero.
