@@ -27,12 +27,16 @@ constexpr auto kBusy = cp1251(" занят другой программой");
 constexpr auto kNotSerial = cp1251(": это не последовательный порт.");
 constexpr auto kSettingsRefused = cp1251(": драйвер не принял настройки ");
 constexpr auto kNotOpened = cp1251(" не открылся");
-constexpr auto kConnectRefused =
-    cp1251(": подключение отклонено, на этом порту никто не ждёт подключений.");
+constexpr auto kConnectRefused = cp1251(
+    ": подключение отклонено, на этом порту никто не ждёт подключений. Проверьте номер порта и "
+    "что TCP-сервер преобразователя включён.");
+constexpr auto kUnreachable = cp1251(
+    ": сеть или узел недоступны, к адресу нет маршрута. Проверьте адрес, кабель, подсеть и шлюз.");
 constexpr auto kNoAnswerWithin = cp1251(": нет ответа за ");
-constexpr auto kMilliseconds = cp1251(" мс.");
+constexpr auto kNoAnswerCheck =
+    cp1251(" мс. Узел выключен, или межсетевой экран не пропускает подключение.");
 constexpr auto kAddress = cp1251("\r\nАдрес ");
-constexpr auto kNotFound = cp1251(" не найден");
+constexpr auto kNotFound = cp1251(" не найден. Проверьте написание имени и настройки DNS.");
 constexpr auto kNotConnected = cp1251(": не удалось подключиться");
 constexpr auto kAlsoOpenedBy = cp1251("\r\nВнимание: порт ");
 constexpr auto kOpenedByOthers = cp1251(" открыт также другими программами: ");
@@ -107,13 +111,14 @@ std::string tcpConnectFailureText(const LinkSettings& settings, const OsError& e
   switch (error.kind) {
     case FailureKind::kRefused:
       return peerLine + kConnectRefused.c_str();
+    case FailureKind::kUnreachable:
+      return peerLine + kUnreachable.c_str();
     case FailureKind::kTimedOut:
-      return peerLine + kNoAnswerWithin.c_str() + std::to_string(windowMs) + kMilliseconds.c_str();
-    case FailureKind::kNameNotFound: {
-      const std::string text = osText(error);
-      return kAddress.c_str() + shownName(settings.host) + kNotFound.c_str() +
-             (text.empty() ? "" : ": " + text) + ".";
-    }
+      return peerLine + kNoAnswerWithin.c_str() + std::to_string(windowMs) + kNoAnswerCheck.c_str();
+    case FailureKind::kNameNotFound:
+      return kAddress.c_str() +
+             shownName(settings.hostName.empty() ? settings.host : settings.hostName) +
+             kNotFound.c_str();
     default:
       return peerLine + kNotConnected.c_str() + osDetail(error) + ".";
   }

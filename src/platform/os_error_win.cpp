@@ -50,4 +50,20 @@ FailureKind classifyInUseError(int code) {
   }
 }
 
+FailureKind classifyConnectError(int code) {
+  switch (code) {
+    case WSAECONNREFUSED:
+      return FailureKind::kRefused;
+    case WSAENETUNREACH:
+    case WSAEHOSTUNREACH:
+    case WSAENETDOWN:
+    case WSAEHOSTDOWN:
+      return FailureKind::kUnreachable;
+    case WSAETIMEDOUT:
+      return FailureKind::kTimedOut;
+    default:
+      return FailureKind::kOther;
+  }
+}
+
 }  // namespace scalecheck::platform
