@@ -19,6 +19,7 @@
 #include "platform/monotonic_posix.h"
 #include "platform/pty_index_posix.h"
 #include "platform/serial_port.h"
+#include "platform/serial_posix_rate.h"
 #include "platform/serial_posix_termios.h"
 #include "platform/services.h"
 
@@ -149,6 +150,10 @@ class PosixSerialPort final : public SerialPort {
     state = remembered_;
     state.length = length;
     termiosToCommState(settings, state);
+    // The rate in force, of the table or not; the table's where the system
+    // cannot tell.
+    std::uint32_t rate = 0;
+    if (rateInForce(fd_, rate)) state.baudRate = rate;
     readModemLines(state);
     return true;
   }
@@ -163,6 +168,10 @@ class PosixSerialPort final : public SerialPort {
     // EINVAL when none did; see keptOwnFraming). What took is not read
     // back otherwise: a partial change could not be undone any better.
     if (tcsetattr(fd_, TCSANOW, &settings) != 0 && !keptOwnFraming(fd_, settings)) {
+      return failWithErrno(FailureKind::kSettingsRefused);
+    }
+    speed_t standard{};
+    if (!baudToSpeed(state.baudRate, standard) && !setAnyRate(fd_, state.baudRate)) {
       return failWithErrno(FailureKind::kSettingsRefused);
     }
     if (!applyModemLines(state.flags)) return failWithErrno(FailureKind::kSettingsRefused);

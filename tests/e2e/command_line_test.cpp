@@ -59,6 +59,20 @@ TEST(CommandLine, PollsADevicePathCountTimes) {
 // By its address, and by a name longer than the link's 15 characters (a
 // numeric form the resolver takes without a name server), shown with the
 // address it was looked up to.
+// A rate outside the termios table is set all the same (a pseudo-terminal
+// carries the bytes whatever the rate).
+TEST(CommandLine, PollsAtARateOutsideTheStandardTable) {
+  ScratchDir work;
+  ScratchDir ports;
+  harness::SimProcess sim;
+  const std::string device = ports.file("scale");
+  ASSERT_TRUE(startSim(sim, {"--pty", device, "--kind", "two-step", "--baud", "12345"}));
+  const ScriptRun run = runWith(work, ports, {"--port", device, "--baud", "12345", "--count", "1"});
+  EXPECT_TRUE(run.status.exited && run.status.code == 0) << run.status.code << run.output;
+  EXPECT_NE(run.output.find(device + ", 12345,None,8,1\r\n" + kTwoStepReading), std::string::npos)
+      << run.output;
+}
+
 TEST(CommandLine, PollsATcpScaleCountTimes) {
   ScratchDir work;
   ScratchDir ports;
