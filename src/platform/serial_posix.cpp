@@ -19,6 +19,7 @@
 #include "platform/monotonic_posix.h"
 #include "platform/pty_index_posix.h"
 #include "platform/serial_port.h"
+#include "platform/serial_posix_line_errors.h"
 #include "platform/serial_posix_rate.h"
 #include "platform/serial_posix_termios.h"
 #include "platform/services.h"
@@ -93,7 +94,7 @@ std::string devicePathOf(int comNumber) {
 
 class PosixSerialPort final : public SerialPort {
  public:
-  explicit PosixSerialPort(int fd) : fd_(fd) {
+  explicit PosixSerialPort(int fd) : fd_(fd), lineErrors_(fd) {
     // A port opened on Linux has DTR and RTS raised; Windows reports the
     // same for a fresh port.
     remembered_.flags = dcb::kBinary | dcb::kDtrControlEnable | dcb::kRtsControlEnable;
@@ -212,14 +213,11 @@ class PosixSerialPort final : public SerialPort {
   }
 
   bool clearError(std::uint32_t& errors, CommStatus& status) override {
-    // Line errors (framing, parity, overrun) do not show in the queue
-    // counts below; Linux only counts them, per driver (TIOCGICOUNT, absent
-    // on pseudo-terminals and many USB adapters). The link resets and
-    // ignores them anyway, so none are reported.
     errors = 0;
     status = CommStatus{};
     const int waiting = bytesWaiting();
     if (waiting < 0) return failWithErrno(FailureKind::kOther);
+    errors = lineErrors_.errorsSinceLastLook(fd_);
     int unsent = 0;
     // ioctl TIOCOUTQ: 0 with the bytes not yet sent, or -1 with errno where
     // the driver cannot tell; nothing better than 0 is known then.
@@ -363,6 +361,7 @@ class PosixSerialPort final : public SerialPort {
   }
 
   int fd_;
+  LineErrorCounter lineErrors_;
   CommState remembered_{};
   std::uint32_t eventMask_ = 0;
   OsError lastError_;

@@ -142,7 +142,8 @@ bool FakeSerialPort::waitEvent(std::uint32_t& events, std::uint32_t maxMilliseco
 bool FakeSerialPort::clearError(std::uint32_t& errors, platform::CommStatus& status) {
   if (!device_.enter(SerialCall::kClearError)) return false;
   device_.pump();
-  errors = 0;
+  errors = device_.lineErrors;
+  device_.lineErrors = 0;
   status.inQueue = static_cast<std::uint32_t>(device_.receiveQueue().size());
   status.outQueue = 0;
   return true;
