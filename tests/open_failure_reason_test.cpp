@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link/bounded_text.h"
+#include "platform/cp1251.h"
 #include "program_texts.h"
 
 namespace scalecheck::console {
@@ -154,13 +155,13 @@ TEST(OpenFailureReason, ListsPortsOneALine) {
   const std::vector<PortInfo> ports = {
       port("com1", "/home/u/ports/com1", "", "/dev/ttyUSB0"),
       port("com2", "/home/u/ports/com2", "", "/dev/ttyUSB7", false),
-      port("COM3", "\\Device\\Serial2"),
+      port("COM3", "\\Device\\Serial2", platform::cp1251("Порт USB (COM3)\x01").c_str()),
       usb,
   };
   EXPECT_EQ(utf8(portListText(ports)),
             "  com1  /home/u/ports/com1 -> /dev/ttyUSB0\r\n"
             "  com2  /home/u/ports/com2 -> /dev/ttyUSB7 (нет такого устройства)\r\n"
-            "  COM3  \\Device\\Serial2\r\n"
+            "  COM3  \\Device\\Serial2  Порт USB (COM3)?\r\n"
             "  ttyUSB0  /dev/ttyUSB0  usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0  FTDI FT232R "
             "USB UART\r\n");
 }
