@@ -18,7 +18,7 @@ std::string described(const CommandLine& line) {
   const LinkSettings& link = line.settings;
   std::string text;
   if (link.mode == LinkMode::kTcp) {
-    text = "tcp " + std::string(link.host) + ":" + std::to_string(link.tcpPort);
+    text = "tcp " + link.hostName + ":" + std::to_string(link.tcpPort);
   } else {
     text = (link.devicePath.empty() ? "com" + std::to_string(link.comNumber) : link.devicePath) +
            " " + lineSettingsText(link);
@@ -57,6 +57,8 @@ TEST(CommandLine, RunsTakeTheirLinkFromTheOptions) {
        "com1 9600,None,8,1 count 4294967295"},
       {{"--tcp", "10.0.0.5:4001", "--count", "3"}, "tcp 10.0.0.5:4001 count 3"},
       {{"--tcp", "255.255.255.255:65535"}, "tcp 255.255.255.255:65535"},
+      {{"--tcp", "scale-in-the-far-warehouse.example.com:4001"},
+       "tcp scale-in-the-far-warehouse.example.com:4001"},
   };
   for (const auto& [arguments, run] : cases) {
     const CommandLine line = parseCommandLine(arguments);
@@ -92,7 +94,7 @@ TEST(CommandLine, MistakesSayWhatIsWrong) {
       {{"--tcp", "1.2.3.4"}, "у --tcp неверное значение «1.2.3.4»"},
       {{"--tcp", "1.2.3.4:65536"}, "«1.2.3.4:65536»"},
       {{"--tcp", ":4001"}, "«:4001»"},
-      {{"--tcp", "scale.example.com:4001"}, "«scale.example.com:4001»"},
+      {{"--tcp", std::string(254, 'a') + ":4001"}, "у --tcp неверное значение «aaa"},
       {{"--port", "com\x1b[2J\xD0\x96"}, "«com?[2J??»"},
       {{"--port", std::string(100, '9')}, "«" + std::string(64, '9') + "...»"},
   };

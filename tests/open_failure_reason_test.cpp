@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link/bounded_text.h"
+#include "platform/cp1251.h"
 #include "program_texts.h"
 
 namespace scalecheck::console {
@@ -112,20 +113,30 @@ TEST(OpenFailureReason, SaysWhyTheTcpConnectFailed) {
   settings.mode = LinkMode::kTcp;
   settings.tcpPort = 4001;
   struct Case {
+    const char* name;  // as typed, when the host is its address
     const char* host;
     FailureKind kind;
     const char* text;
   };
   const Case cases[] = {
-      {"10.0.0.5", FailureKind::kRefused,
-       "\r\n10.0.0.5:4001: подключение отклонено, на этом порту никто не ждёт подключений."},
-      {"10.0.0.5", FailureKind::kTimedOut, "\r\n10.0.0.5:4001: нет ответа за 2048 мс."},
-      {"scale.local", FailureKind::kNameNotFound, "\r\nАдрес scale.local не найден."},
-      {"10.0.0.5", FailureKind::kOther, "\r\n10.0.0.5:4001: не удалось подключиться."},
+      {"", "10.0.0.5", FailureKind::kRefused,
+       "\r\n10.0.0.5:4001: подключение отклонено, на этом порту никто не ждёт подключений. "
+       "Проверьте номер порта и что TCP-сервер преобразователя включён."},
+      {"scale.example.com", "10.0.0.5", FailureKind::kUnreachable,
+       "\r\nscale.example.com:4001 (10.0.0.5): сеть или узел недоступны, к адресу нет маршрута. "
+       "Проверьте адрес, кабель, подсеть и шлюз."},
+      {"", "10.0.0.5", FailureKind::kTimedOut,
+       "\r\n10.0.0.5:4001: нет ответа за 2048 мс. Узел выключен, или межсетевой экран не "
+       "пропускает подключение."},
+      {"scale-in-the-far-warehouse.example.com", "", FailureKind::kNameNotFound,
+       "\r\nАдрес scale-in-the-far-warehouse.example.com не найден. Проверьте написание имени и "
+       "настройки DNS."},
+      {"", "10.0.0.5", FailureKind::kOther, "\r\n10.0.0.5:4001: не удалось подключиться."},
   };
   for (const Case& c : cases) {
+    settings.hostName = c.name;
     copyBounded(settings.host, c.host);
-    EXPECT_EQ(utf8(tcpConnectFailureText(settings, OsError{c.kind, 0}, 2048)), c.text) << c.host;
+    EXPECT_EQ(utf8(tcpConnectFailureText(settings, OsError{c.kind, 0}, 2048)), c.text) << c.name;
   }
 }
 
@@ -144,13 +155,13 @@ TEST(OpenFailureReason, ListsPortsOneALine) {
   const std::vector<PortInfo> ports = {
       port("com1", "/home/u/ports/com1", "", "/dev/ttyUSB0"),
       port("com2", "/home/u/ports/com2", "", "/dev/ttyUSB7", false),
-      port("COM3", "\\Device\\Serial2"),
+      port("COM3", "\\Device\\Serial2", platform::cp1251("Порт USB (COM3)\x01").c_str()),
       usb,
   };
   EXPECT_EQ(utf8(portListText(ports)),
             "  com1  /home/u/ports/com1 -> /dev/ttyUSB0\r\n"
             "  com2  /home/u/ports/com2 -> /dev/ttyUSB7 (нет такого устройства)\r\n"
-            "  COM3  \\Device\\Serial2\r\n"
+            "  COM3  \\Device\\Serial2  Порт USB (COM3)?\r\n"
             "  ttyUSB0  /dev/ttyUSB0  usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0  FTDI FT232R "
             "USB UART\r\n");
 }

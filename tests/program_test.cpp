@@ -50,6 +50,10 @@ TEST(Program, PollsAsAskedAndEndsWithTheSummary) {
 }
 
 TEST(Program, ExitStatusSaysHowTheRunWent) {
+  const std::string kTcpNotConnected =
+      "\r\nНе смог подключиться к весам. 109, Ошибка подключения клиента TCP.";
+  const std::string kNoAnswerCheck =
+      "Узел выключен, или межсетевой экран не пропускает подключение.\r\n";
   struct Case {
     const char* what;
     std::vector<std::string> arguments;
@@ -74,8 +78,19 @@ TEST(Program, ExitStatusSaysHowTheRunWent) {
        {"--tcp", "10.0.0.9:4001"},
        true,
        kExitNotOpened,
-       "\r\nНе смог подключиться к весам. 109, Ошибка подключения клиента TCP."
-       "\r\n10.0.0.9:4001: нет ответа за 2048 мс.\r\n"},
+       kTcpNotConnected + "\r\n10.0.0.9:4001: нет ответа за 2048 мс. " + kNoAnswerCheck},
+      {"a name of any length, looked up",
+       {"--tcp", "scale-in-the-far-warehouse.example.com:4001"},
+       true,
+       kExitNotOpened,
+       kTcpNotConnected + "\r\nscale-in-the-far-warehouse.example.com:4001 (10.0.0.9): нет " +
+           "ответа за 2048 мс. " + kNoAnswerCheck},
+      {"a name not found",
+       {"--tcp", "nowhere.example:4001"},
+       true,
+       kExitNotOpened,
+       kTcpNotConnected +
+           "\r\nАдрес nowhere.example не найден. Проверьте написание имени и настройки DNS.\r\n"},
       {"usage",
        {"--port", "com1", "--data", "6"},
        true,
@@ -93,6 +108,8 @@ TEST(Program, ExitStatusSaysHowTheRunWent) {
     adapter.device = "/dev/ttyUSB0";
     adapter.description = "FTDI";
     program.ports.ports = {adapter};
+    program.fake.network.hostAddresses["scale-in-the-far-warehouse.example.com"] = "10.0.0.9";
+    program.fake.network.unresolvable.insert("nowhere.example");
     const std::string output = program.run(c.arguments);
     EXPECT_EQ(program.status, c.status) << c.what;
     EXPECT_EQ(output.substr(output.size() - std::min(output.size(), c.tail.size())), c.tail)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "fakes/fake_services.h"
 #include "link/scale_link.h"
@@ -166,6 +167,23 @@ TEST_F(SerialTransportTest, ReplyEndsEightyMillisecondsAfterItsLastByte) {
   EXPECT_EQ(reply.bytes, "\x06");
   EXPECT_EQ(reply.elapsed, 90U);
   EXPECT_EQ(fake.serial.eventMask, platform::kEventRxChar);
+}
+
+// Line errors change nothing in the reply; each status query that reported
+// a kind counts once, until the counts are taken.
+TEST_F(SerialTransportTest, LineErrorsAreCountedAndTheBytesKept) {
+  openLink();
+  fake.serial.lineErrors = platform::kCommErrorParity | platform::kCommErrorFrame;
+  fake.serial.arriveAfter(10, "\x06");
+  EXPECT_EQ(read().bytes, "\x06");
+  fake.serial.lineErrors = platform::kCommErrorFrame | platform::kCommErrorOverrun;
+  EXPECT_FALSE(read().ok);
+  LineErrorCounts counts = link.transport().takeLineErrors();
+  EXPECT_EQ(
+      std::vector<std::uint32_t>({counts.overrun, counts.parity, counts.frame, counts.breaks}),
+      std::vector<std::uint32_t>({1, 1, 2, 0}));
+  counts = link.transport().takeLineErrors();
+  EXPECT_EQ(counts.frame + counts.parity + counts.overrun + counts.breaks, 0U);
 }
 
 TEST_F(SerialTransportTest, FirstByteLimitIsStrictGapLimitIsNot) {

@@ -28,8 +28,8 @@ constexpr auto kBadValueOf = cp1251("у ");
 constexpr auto kBadValue = cp1251(" неверное значение ");
 constexpr auto kPortValues =
     cp1251("нужен comN или N (1..256) либо путь к устройству, например /dev/ttyUSB0");
-constexpr auto kTcpValues = cp1251(
-    "нужен АДРЕС:ПОРТ, например 10.0.0.5:4001 (адрес не длиннее 15 символов, порт 1..65535)");
+constexpr auto kTcpValues =
+    cp1251("нужен АДРЕС:ПОРТ, например 10.0.0.5:4001 или scale.example.com:4001 (порт 1..65535)");
 constexpr auto kSettingsValues = cp1251("нужен вариант 1 или 2");
 constexpr auto kBaudValues = cp1251("нужна скорость в бит/с, например 19200");
 constexpr auto kDataValues = cp1251("нужно 7 или 8");
@@ -76,6 +76,7 @@ constexpr std::size_t kShownArgumentLength = 64;
 constexpr std::uint64_t kHighestCount = 0xFFFFFFFFU;
 constexpr std::uint64_t kHighestBaud = 0x7FFFFFFF;
 constexpr std::uint64_t kHighestTcpPort = 65535;
+constexpr std::size_t kLongestHostName = 253;  // the longest name DNS can carry
 
 enum class Option : std::uint8_t {
   kPort,
@@ -170,15 +171,19 @@ bool parsePort(const std::string& text, LinkSettings& settings) {
   return true;
 }
 
-// "HOST:PORT", the host short enough for the link's 15 characters.
+// "HOST:PORT". The host is looked up before the link opens (lookUpHostName),
+// so a name may be longer than the link's 15 characters.
 bool parseTcp(const std::string& text, LinkSettings& settings) {
   const std::size_t colon = text.rfind(':');
-  if (colon == std::string::npos || colon == 0 || colon >= kHostSize) return false;
+  if (colon == std::string::npos || colon == 0 || colon > kLongestHostName) return false;
   std::uint64_t port = 0;
   if (!parseNumber(text.substr(colon + 1), 1, kHighestTcpPort, port)) return false;
   settings = LinkSettings{};
   settings.mode = LinkMode::kTcp;
-  copyBounded(settings.host, text.substr(0, colon).c_str());
+  settings.hostName = text.substr(0, colon);
+  // Until it is looked up, a name that fits stands as the link's host; a
+  // longer one is never cut to another name.
+  if (!copyBounded(settings.host, settings.hostName.c_str())) settings.host[0] = '\0';
   settings.tcpPort = static_cast<std::int32_t>(port);
   return true;
 }

@@ -27,18 +27,36 @@ constexpr auto kBusy = cp1251(" занят другой программой");
 constexpr auto kNotSerial = cp1251(": это не последовательный порт.");
 constexpr auto kSettingsRefused = cp1251(": драйвер не принял настройки ");
 constexpr auto kNotOpened = cp1251(" не открылся");
-constexpr auto kConnectRefused =
-    cp1251(": подключение отклонено, на этом порту никто не ждёт подключений.");
+constexpr auto kConnectRefused = cp1251(
+    ": подключение отклонено, на этом порту никто не ждёт подключений. Проверьте номер порта и "
+    "что TCP-сервер преобразователя включён.");
+constexpr auto kUnreachable = cp1251(
+    ": сеть или узел недоступны, к адресу нет маршрута. Проверьте адрес, кабель, подсеть и шлюз.");
 constexpr auto kNoAnswerWithin = cp1251(": нет ответа за ");
-constexpr auto kMilliseconds = cp1251(" мс.");
+constexpr auto kNoAnswerCheck =
+    cp1251(" мс. Узел выключен, или межсетевой экран не пропускает подключение.");
 constexpr auto kAddress = cp1251("\r\nАдрес ");
-constexpr auto kNotFound = cp1251(" не найден");
+constexpr auto kNotFound = cp1251(" не найден. Проверьте написание имени и настройки DNS.");
 constexpr auto kNotConnected = cp1251(": не удалось подключиться");
 constexpr auto kAlsoOpenedBy = cp1251("\r\nВнимание: порт ");
 constexpr auto kOpenedByOthers = cp1251(" открыт также другими программами: ");
 constexpr auto kTheyTakeData = cp1251(". Они могут забирать данные весов.");
 constexpr auto kNoTarget = cp1251("(нет такого устройства)");
 constexpr auto kNoPortsListed = cp1251("Последовательные порты не найдены.\r\n");
+
+// A port's description: Windows gives it in Windows-1251 (the device
+// manager's friendly name, "Последовательный порт (COM1)" on a Russian
+// system), so its Cyrillic letters are shown too; any other byte that is no
+// printable ASCII shows as '?'.
+std::string shownDescription(const std::string& description) {
+  std::string text = description;
+  for (char& c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool cyrillic = byte >= 0xC0 || byte == 0xA8 || byte == 0xB8;  // А..я, Ё, ё
+    if ((byte < 0x20 || byte > 0x7E) && !cyrillic) c = '?';
+  }
+  return text;
+}
 
 std::string holderList(const std::vector<DeviceHolder>& holders) {
   std::string list;
@@ -59,7 +77,7 @@ std::string presentPorts(const std::vector<PortInfo>& ports) {
     list += list.empty() ? kPortsFound.c_str() : ", ";
     list += shownName(port.name);
     if (!port.linkTarget.empty()) list += " -> " + shownName(port.linkTarget);
-    if (!port.description.empty()) list += " (" + shownName(port.description) + ")";
+    if (!port.description.empty()) list += " (" + shownDescription(port.description) + ")";
   }
   return list.empty() ? kNoPortsFound.c_str() : list + ".";
 }
@@ -107,13 +125,14 @@ std::string tcpConnectFailureText(const LinkSettings& settings, const OsError& e
   switch (error.kind) {
     case FailureKind::kRefused:
       return peerLine + kConnectRefused.c_str();
+    case FailureKind::kUnreachable:
+      return peerLine + kUnreachable.c_str();
     case FailureKind::kTimedOut:
-      return peerLine + kNoAnswerWithin.c_str() + std::to_string(windowMs) + kMilliseconds.c_str();
-    case FailureKind::kNameNotFound: {
-      const std::string text = osText(error);
-      return kAddress.c_str() + shownName(settings.host) + kNotFound.c_str() +
-             (text.empty() ? "" : ": " + text) + ".";
-    }
+      return peerLine + kNoAnswerWithin.c_str() + std::to_string(windowMs) + kNoAnswerCheck.c_str();
+    case FailureKind::kNameNotFound:
+      return kAddress.c_str() +
+             shownName(settings.hostName.empty() ? settings.host : settings.hostName) +
+             kNotFound.c_str();
     default:
       return peerLine + kNotConnected.c_str() + osDetail(error) + ".";
   }
@@ -137,7 +156,7 @@ std::string portListText(const std::vector<PortInfo>& ports) {
       if (!port.present) line += std::string(" ") + kNoTarget.c_str();
     }
     if (!port.byId.empty()) line += "  " + shownName(port.byId);
-    if (!port.description.empty()) line += "  " + shownName(port.description);
+    if (!port.description.empty()) line += "  " + shownDescription(port.description);
     text += line + "\r\n";
   }
   return text;

@@ -4,6 +4,7 @@
 #include "console/dialog.h"
 #include "console/open_failure_reason.h"
 #include "console/polling_session.h"
+#include "console/tcp_address.h"
 #include "console/version.h"
 #include "console/write_text.h"
 #include "link/scale_link.h"
@@ -24,7 +25,9 @@ int pollFromCommandLine(const CommandLine& line, platform::Console& console,
                         platform::Services& services, PortFacts& ports) {
   platform::selectLocale("ru-RU");
   writeTitle(console);
-  ScaleLink link(line.settings, services);
+  LinkSettings settings = line.settings;
+  lookUpHostName(settings, services.sockets);
+  ScaleLink link(settings, services);
   writeText(console, kPolling.c_str() + linkDescription(link));
   SessionOptions options;
   options.pollLimit = line.pollLimit;

@@ -38,6 +38,10 @@ struct LinkSettings {
   std::uint8_t dataBits = 8;
   std::uint8_t stopBits = stop_bits::kOne;
   char host[kHostSize] = {};  // NUL terminated
+  // The host name as the operator gave it, where `host` holds the address
+  // it was looked up to (a name of any length); for messages only. Empty:
+  // `host` is as given.
+  std::string hostName;
   // A serial device named by its path ("/dev/ttyUSB0") rather than by the
   // COM number; empty: the COM number names the port.
   std::string devicePath;

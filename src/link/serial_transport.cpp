@@ -140,12 +140,25 @@ bool SerialTransport::writeBytes(const std::uint8_t* bytes, std::int32_t length)
 }
 
 // A port whose status cannot be queried is of no more use, whatever the
-// OS says: it is opened anew before the next poll.
+// OS says: it is opened anew before the next poll. The line errors the
+// query resets are only counted: the bytes count as received.
 bool SerialTransport::queryStatus(CommStatus& status) {
-  std::uint32_t errors = 0;  // line errors are reset and ignored: bytes count as received
-  if (port_->clearError(errors, status)) return true;
-  noteGone(port_->lastError());
-  return false;
+  std::uint32_t errors = 0;
+  if (!port_->clearError(errors, status)) {
+    noteGone(port_->lastError());
+    return false;
+  }
+  lineErrors_.overrun += (errors & platform::kCommErrorOverrun) != 0 ? 1 : 0;
+  lineErrors_.parity += (errors & platform::kCommErrorParity) != 0 ? 1 : 0;
+  lineErrors_.frame += (errors & platform::kCommErrorFrame) != 0 ? 1 : 0;
+  lineErrors_.breaks += (errors & platform::kCommErrorBreak) != 0 ? 1 : 0;
+  return true;
+}
+
+LineErrorCounts SerialTransport::takeLineErrors() {
+  const LineErrorCounts taken = lineErrors_;
+  lineErrors_ = LineErrorCounts{};
+  return taken;
 }
 
 bool SerialTransport::readReply(std::uint8_t* buffer, std::int32_t& count) {

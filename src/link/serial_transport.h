@@ -51,6 +51,7 @@ class SerialTransport final : public Transport {
 
   // The device `settings` name: a path, or "com3" on Windows.
   std::string target(const LinkSettings& settings) const override;
+  LineErrorCounts takeLineErrors() override;
   // The open port, or null: for tests that drive the port beneath.
   platform::SerialPort* port() { return port_.get(); }
 
@@ -62,6 +63,7 @@ class SerialTransport final : public Transport {
   platform::SerialPorts& ports_;
   platform::Clock& clock_;
   std::unique_ptr<platform::SerialPort> port_;
+  LineErrorCounts lineErrors_;
 };
 
 }  // namespace scalecheck

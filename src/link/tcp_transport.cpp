@@ -9,7 +9,6 @@
 namespace scalecheck {
 namespace {
 
-constexpr std::uint16_t kWinsockVersion = 0x0202;  // Windows Sockets 2.2
 // Connect readiness is polled every 32 ms.
 constexpr std::uint32_t kConnectPollMs = 32;
 // Network latency replaces line time: 300 ms for the first byte, the same
@@ -28,7 +27,10 @@ TcpTransport::TcpTransport(platform::Sockets& sockets, platform::Clock& clock)
     : sockets_(sockets), clock_(clock) {}
 
 std::string TcpTransport::peerName(const LinkSettings& settings) {
-  return std::string(settings.host) + ":" + std::to_string(settings.tcpPort);
+  const std::string host = settings.host;
+  const std::string port = ":" + std::to_string(settings.tcpPort);
+  if (settings.hostName.empty() || settings.hostName == host) return host + port;
+  return settings.hostName + port + (host.empty() ? "" : " (" + host + ")");
 }
 
 bool TcpTransport::open(const LinkSettings& settings, LinkError& lastError) {
@@ -106,6 +108,9 @@ bool TcpTransport::connect(const LinkSettings& settings) {
   return true;
 }
 
+// Only writability means connected. A socket in the exception set alone
+// is a connect the system has failed (refused, no route): that is final,
+// so it is reported at once rather than when the window has passed.
 bool TcpTransport::waitConnected(platform::Socket& socket) {
   const platform::Deadline window(clock_, kConnectWindowMs);
   platform::StepSchedule polls(clock_, kConnectPollMs);
@@ -113,15 +118,15 @@ bool TcpTransport::waitConnected(platform::Socket& socket) {
     polls.sleepToNextStep();
     if (window.passed()) break;
     platform::Readiness ready;
-    // Only writability means connected; a refusal shows in the exception
-    // set and is left to the window, as Windows Sockets reports it.
-    if (socket.pollAll(ready) != platform::kSocketError && ready.writable) return true;
+    if (socket.pollAll(ready) == platform::kSocketError) continue;
+    if (ready.writable) return true;
+    if (ready.exceptional) {
+      const platform::OsError& seen = socket.lastError();
+      noteFailure(seen.failed() ? seen : platform::OsError{platform::FailureKind::kOther, 0});
+      return false;
+    }
   }
-  // A refusal seen on the way says more than the window passing.
-  const platform::OsError& seen = socket.lastError();
-  noteFailure(seen.kind == platform::FailureKind::kRefused
-                  ? seen
-                  : platform::OsError{platform::FailureKind::kTimedOut, 0});
+  noteFailure(platform::OsError{platform::FailureKind::kTimedOut, 0});
   return false;
 }
 

@@ -19,6 +19,7 @@ class TcpTransport final : public Transport {
   // A scale on the local network accepts within milliseconds; two seconds
   // also cover a slow routed link.
   static constexpr std::uint32_t kConnectWindowMs = 2048;
+  static constexpr std::uint16_t kWinsockVersion = 0x0202;  // Windows Sockets 2.2
 
   TcpTransport(platform::Sockets& sockets, platform::Clock& clock);
 
@@ -42,7 +43,8 @@ class TcpTransport final : public Transport {
   std::uint32_t combinedReplyDelayMs() const override;
   std::string target(const LinkSettings& settings) const override { return peerName(settings); }
 
-  // "host:port" of `settings`, for messages.
+  // "host:port" of `settings`, for messages; with a host name looked up
+  // beforehand "name:port (address)".
   static std::string peerName(const LinkSettings& settings);
 
  private:

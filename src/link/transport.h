@@ -26,6 +26,15 @@ enum class ByteResult {
   kFailed,  // the device can no longer be asked
 };
 
+// How many status queries of a serial port reported each kind of line
+// error (the receiver took a byte whose bits were wrong, or lost bytes).
+struct LineErrorCounts {
+  std::uint32_t overrun = 0;
+  std::uint32_t parity = 0;
+  std::uint32_t frame = 0;
+  std::uint32_t breaks = 0;
+};
+
 // Sees every byte that crosses the link as it passes, for a trace.
 class TrafficObserver {
  public:
@@ -68,6 +77,10 @@ class Transport {
   virtual std::uint32_t combinedReplyDelayMs() const = 0;
   // The device or peer `settings` name, for messages; empty for none.
   virtual std::string target(const LinkSettings& settings) const = 0;
+  // The line errors the driver reported since the last take, which change
+  // nothing in how a poll goes (the bytes count as received); a way
+  // without a serial line has none.
+  virtual LineErrorCounts takeLineErrors() { return {}; }
 
   // True once the OS reported the device or peer gone, not merely quiet:
   // the connection must be opened anew before it can serve again.

@@ -16,6 +16,7 @@ enum class FailureKind : std::uint8_t {
   kSettingsRefused,  // the driver refused the line settings
   kGone,             // the device or peer went away while in use (EIO, ENXIO, POLLHUP, reset)
   kRefused,          // the peer refused the connection (ECONNREFUSED)
+  kUnreachable,      // no way to the peer: network unreachable, no route (ENETUNREACH)
   kTimedOut,         // no connection within the window
   kNameNotFound,     // the host name could not be resolved (a resolver code)
   kNotRegularFile,   // a data file's name is taken by a FIFO, device or folder
@@ -43,5 +44,9 @@ std::string osErrorText(const OsError& error);
 // The failure kind of a system error code met while using an open device
 // or connection: kGone for the codes that mean it went away, else kOther.
 FailureKind classifyInUseError(int code);
+
+// The failure kind of the system error code of a connect that failed:
+// kRefused, kUnreachable or kTimedOut where the code says so, else kOther.
+FailureKind classifyConnectError(int code);
 
 }  // namespace scalecheck::platform

@@ -31,4 +31,21 @@ FailureKind classifyInUseError(int code) {
   }
 }
 
+FailureKind classifyConnectError(int code) {
+  switch (code) {
+    case ECONNREFUSED:  // nothing listens there: the peer's system answered with a reset
+      return FailureKind::kRefused;
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+    case ENETDOWN:
+    case EHOSTDOWN:
+    case EINVAL:  // what Linux gives for a route of type blackhole
+      return FailureKind::kUnreachable;
+    case ETIMEDOUT:
+      return FailureKind::kTimedOut;
+    default:
+      return FailureKind::kOther;
+  }
+}
+
 }  // namespace scalecheck::platform

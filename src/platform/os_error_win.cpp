@@ -1,6 +1,7 @@
 #include <winsock2.h>  // brings windows.h, after the socket declarations
 
 #include "platform/os_error.h"
+#include "platform/wide_text_win.h"
 
 namespace scalecheck::platform {
 
@@ -13,13 +14,8 @@ std::string osErrorText(const OsError& error) {
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, static_cast<DWORD>(error.code), 0, reinterpret_cast<wchar_t*>(&wide), 0, nullptr);
   if (length == 0 || wide == nullptr) return "error " + std::to_string(error.code);
-  // WideCharToMultiByte: the bytes written, 0 on failure; characters the
-  // code page lacks become '?'.
-  std::string text(static_cast<std::size_t>(length) * 2 + 1, '\0');
-  const int bytes = WideCharToMultiByte(1251, 0, wide, static_cast<int>(length), text.data(),
-                                        static_cast<int>(text.size()), nullptr, nullptr);
+  std::string text = wideToCp1251(wide, static_cast<int>(length));
   LocalFree(wide);
-  text.resize(bytes > 0 ? static_cast<std::size_t>(bytes) : 0);
   // The system's texts end with CR LF (and often a full stop before it).
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
     text.pop_back();
@@ -45,6 +41,22 @@ FailureKind classifyInUseError(int code) {
     case WSAENOTCONN:
     case WSAESHUTDOWN:
       return FailureKind::kGone;
+    default:
+      return FailureKind::kOther;
+  }
+}
+
+FailureKind classifyConnectError(int code) {
+  switch (code) {
+    case WSAECONNREFUSED:
+      return FailureKind::kRefused;
+    case WSAENETUNREACH:
+    case WSAEHOSTUNREACH:
+    case WSAENETDOWN:
+    case WSAEHOSTDOWN:
+      return FailureKind::kUnreachable;
+    case WSAETIMEDOUT:
+      return FailureKind::kTimedOut;
     default:
       return FailureKind::kOther;
   }

@@ -44,7 +44,41 @@ int naturalCompare(const std::string& left, const std::string& right) {
   return 0;
 }
 
+bool sameNameIgnoringCase(const std::string& left, const std::string& right) {
+  if (left.size() != right.size()) return false;
+  for (std::size_t i = 0; i < left.size(); ++i) {
+    if (lowerAscii(left[i]) != lowerAscii(right[i])) return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+bool isComName(const std::string& name) {
+  if (name.size() < 4 || !sameNameIgnoringCase(name.substr(0, 3), "com")) return false;
+  return std::all_of(name.begin() + 3, name.end(), isDigit);
+}
+
+std::vector<PortInfo> mergePortDevices(std::vector<PortInfo> registered,
+                                       const std::vector<PortDevice>& devices) {
+  for (const PortDevice& device : devices) {
+    if (!isComName(device.portName)) continue;
+    const auto known = std::find_if(registered.begin(), registered.end(), [&](const PortInfo& p) {
+      return sameNameIgnoringCase(p.name, device.portName);
+    });
+    if (known != registered.end()) {
+      known->description = device.friendlyName;
+      continue;
+    }
+    PortInfo port;
+    port.name = device.portName;
+    port.device = device.portName;
+    port.description = device.friendlyName;
+    registered.push_back(port);
+  }
+  sortNaturally(registered);
+  return registered;
+}
 
 bool naturalLess(const std::string& left, const std::string& right) {
   const int order = naturalCompare(left, right);

@@ -22,6 +22,24 @@ struct PortInfo {
 // registry's SERIALCOMM map names, else the COM names the DOS device map has.
 std::vector<PortInfo> listSerialPorts();
 
+// A present device of the system's Ports class, as its device manager
+// shows it (Windows).
+struct PortDevice {
+  std::string portName;      // the name its driver took: "COM3", or "LPT1" for a printer port
+  std::string friendlyName;  // "USB Serial Port (COM3)", Windows-1251
+};
+
+// The COM ports of the device manager and of the drivers' registry list as
+// one list in natural order: each COM name once, with its friendly name as
+// the description where the device manager has one, and its kernel device
+// where the registry list names it. A port in only one of them is listed
+// all the same; with no devices the list is `registered` as it is.
+std::vector<PortInfo> mergePortDevices(std::vector<PortInfo> registered,
+                                       const std::vector<PortDevice>& devices);
+
+// Whether `name` is a COM name ("COM3", any case).
+bool isComName(const std::string& name);
+
 // What is at a name the program tried to open: on POSIX whether it is a
 // link, where it points, and whether anything is there; on Windows the name
 // alone.

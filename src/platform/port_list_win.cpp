@@ -1,7 +1,9 @@
 #include <windows.h>
 
 #include <cstring>
+#include <utility>
 
+#include "platform/port_devices_win.h"
 #include "platform/port_list.h"
 
 namespace scalecheck::platform {
@@ -16,14 +18,6 @@ constexpr DWORD kNameSize = 256;
 // up to a bound no system reaches.
 constexpr std::size_t kDosListStart = 1U << 16U;
 constexpr std::size_t kDosListLimit = 1U << 22U;
-
-bool isComName(const char* name) {
-  if (_strnicmp(name, "COM", 3) != 0 || name[3] == '\0') return false;
-  for (const char* digit = name + 3; *digit != '\0'; ++digit) {
-    if (*digit < '0' || *digit > '9') return false;
-  }
-  return true;
-}
 
 std::vector<PortInfo> registryPorts() {
   std::vector<PortInfo> ports;
@@ -91,11 +85,12 @@ std::vector<PortInfo> dosDevicePorts() {
 
 }  // namespace
 
+// The device manager's names for the ports, over the drivers' own list;
+// where the device manager gives nothing, that list alone.
 std::vector<PortInfo> listSerialPorts() {
   std::vector<PortInfo> ports = registryPorts();
   if (ports.empty()) ports = dosDevicePorts();
-  sortNaturally(ports);
-  return ports;
+  return mergePortDevices(std::move(ports), presentPortDevices());
 }
 
 PortInfo describePort(const std::string& device) {

@@ -90,12 +90,14 @@ class SerialPort {
   // GetCommState / SetCommState.
   virtual bool getState(CommState& state) = 0;
   virtual bool setState(const CommState& state) = 0;
-  // GetCommTimeouts / SetCommTimeouts.
+  // GetCommTimeouts / SetCommTimeouts. Elsewhere no driver time-outs
+  // apply (all zero) and only those are taken.
   virtual bool getTimeouts(CommTimeouts& timeouts) = 0;
   virtual bool setTimeouts(const CommTimeouts& timeouts) = 0;
   // PurgeComm: discards the queues the flags name (it does not wait for them).
   virtual bool purge(std::uint32_t flags) = 0;
-  // SetCommMask: the events a later waitEvent waits for.
+  // SetCommMask: the events a later waitEvent waits for (elsewhere only
+  // EV_TXEMPTY can be waited for).
   virtual bool setEventMask(std::uint32_t mask) = 0;
   // WriteFile: returns once the driver has taken the bytes. Windows blocks
   // until it has (no write time-outs); elsewhere a driver whose queue stays
@@ -112,8 +114,8 @@ class SerialPort {
   // ReadFile into `buffer`; `got` may be less than `length` when the port's
   // time-outs allow it. Callers ask only for bytes the driver reported
   // waiting; where another program may take them first (POSIX has no
-  // exclusive share mode for root), a read without time-outs returns at
-  // once with the bytes still there, possibly none, instead of waiting.
+  // exclusive share mode for root), a read returns at once with the bytes
+  // still there, possibly none, instead of waiting.
   virtual bool read(std::uint8_t* buffer, std::uint32_t length, std::uint32_t& got) = 0;
   // Gives up the processor while polling for input. On Windows this is
   // Sleep(1) (with the 1 ms timer period) and ignores the bound; elsewhere

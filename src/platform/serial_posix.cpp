@@ -19,13 +19,13 @@
 #include "platform/monotonic_posix.h"
 #include "platform/pty_index_posix.h"
 #include "platform/serial_port.h"
+#include "platform/serial_posix_line_errors.h"
+#include "platform/serial_posix_rate.h"
 #include "platform/serial_posix_termios.h"
 #include "platform/services.h"
 
 namespace scalecheck::platform {
 namespace {
-
-constexpr std::uint32_t kMaxDword = 0xFFFFFFFFU;
 
 int pollTimeout(std::uint64_t milliseconds) {
   return static_cast<int>(std::min<std::uint64_t>(milliseconds, INT_MAX));
@@ -40,8 +40,6 @@ int pollOne(int fd, short events, int timeoutMs) {
   if (ready < 0) return -1;
   return ready == 0 ? 0 : entry.revents;
 }
-
-constexpr int kHangUp = POLLHUP | POLLERR | POLLNVAL;
 
 // Linux pseudo-terminals carry bytes, not bits on a wire: they keep CS8 and
 // no parity whatever is asked. glibc's tcsetattr then fails with EINVAL
@@ -94,41 +92,9 @@ std::string devicePathOf(int comNumber) {
   return "/dev/ttyS" + std::to_string(comNumber - 1);
 }
 
-// How ReadFile ends under a set of COMMTIMEOUTS.
-struct ReadPlan {
-  bool immediate = false;      // take what is waiting and return at once
-  bool firstByteEnds = false;  // return as soon as anything has arrived
-  std::uint64_t totalMs = 0;   // bound of the whole read, set unless immediate
-  std::uint64_t gapMs = 0;     // bound between two bytes once one came; 0 none
-};
-
-// Windows waits without bound when no total time-out applies (all zero:
-// until every byte has come); here such a read returns at once with what is
-// waiting. Callers ask only for bytes reported waiting, and on POSIX another
-// reader of the same device may have taken them in between: waiting for
-// them could then never end.
-ReadPlan planRead(const CommTimeouts& timeouts, std::uint32_t length) {
-  ReadPlan plan;
-  const bool noTotalBound = timeouts.readTotalMultiplier == 0 && timeouts.readTotalConstant == 0;
-  if (noTotalBound) {
-    plan.immediate = true;
-    return plan;
-  }
-  if (timeouts.readInterval == kMaxDword && timeouts.readTotalMultiplier == kMaxDword &&
-      timeouts.readTotalConstant > 0 && timeouts.readTotalConstant < kMaxDword) {
-    plan.firstByteEnds = true;
-    plan.totalMs = timeouts.readTotalConstant;
-    return plan;
-  }
-  plan.totalMs = static_cast<std::uint64_t>(timeouts.readTotalMultiplier) * length +
-                 timeouts.readTotalConstant;
-  plan.gapMs = timeouts.readInterval;
-  return plan;
-}
-
 class PosixSerialPort final : public SerialPort {
  public:
-  explicit PosixSerialPort(int fd) : fd_(fd) {
+  explicit PosixSerialPort(int fd) : fd_(fd), lineErrors_(fd) {
     // A port opened on Linux has DTR and RTS raised; Windows reports the
     // same for a fresh port.
     remembered_.flags = dcb::kBinary | dcb::kDtrControlEnable | dcb::kRtsControlEnable;
@@ -149,6 +115,10 @@ class PosixSerialPort final : public SerialPort {
     state = remembered_;
     state.length = length;
     termiosToCommState(settings, state);
+    // The rate in force, of the table or not; the table's where the system
+    // cannot tell.
+    std::uint32_t rate = 0;
+    if (rateInForce(fd_, rate)) state.baudRate = rate;
     readModemLines(state);
     return true;
   }
@@ -165,19 +135,28 @@ class PosixSerialPort final : public SerialPort {
     if (tcsetattr(fd_, TCSANOW, &settings) != 0 && !keptOwnFraming(fd_, settings)) {
       return failWithErrno(FailureKind::kSettingsRefused);
     }
+    speed_t standard{};
+    if (!baudToSpeed(state.baudRate, standard) && !setAnyRate(fd_, state.baudRate)) {
+      return failWithErrno(FailureKind::kSettingsRefused);
+    }
     if (!applyModemLines(state.flags)) return failWithErrno(FailureKind::kSettingsRefused);
     remembered_ = state;
     return true;
   }
 
+  // A read here takes what is waiting and returns at once, and a write is
+  // bounded by its caller: no driver time-outs apply, which is what all
+  // zero says. Timed reads are not offered, so other time-outs are refused.
   bool getTimeouts(CommTimeouts& timeouts) override {
-    timeouts = timeouts_;
+    timeouts = CommTimeouts{};
     return true;
   }
 
   bool setTimeouts(const CommTimeouts& timeouts) override {
-    timeouts_ = timeouts;
-    return true;
+    const bool none = timeouts.readInterval == 0 && timeouts.readTotalMultiplier == 0 &&
+                      timeouts.readTotalConstant == 0 && timeouts.writeTotalMultiplier == 0 &&
+                      timeouts.writeTotalConstant == 0;
+    return none || fail(OsError{FailureKind::kSettingsRefused, EINVAL});
   }
 
   bool purge(std::uint32_t flags) override {
@@ -222,34 +201,23 @@ class PosixSerialPort final : public SerialPort {
     return true;
   }
 
+  // Only the transmitter-empty event is waited for: input is watched by
+  // polling the status query, never by an event wait.
   bool waitEvent(std::uint32_t& events, std::uint32_t maxMilliseconds) override {
     events = 0;
-    if ((eventMask_ & kEventTxEmpty) != 0) {
-      bool empty = false;
-      if (!waitUntilSent(maxMilliseconds, empty)) return false;
-      if (!empty) return true;  // the bound passed first: no event, as a spurious wake
-      events = kEventTxEmpty;
-      if ((eventMask_ & kEventRxChar) != 0 && bytesWaiting() > 0) events |= kEventRxChar;
-      return true;
-    }
-    if ((eventMask_ & kEventRxChar) != 0) {
-      const int ready = pollOne(fd_, POLLIN, pollTimeout(maxMilliseconds));
-      if (ready < 0) return errno == EINTR || failWithErrno(FailureKind::kOther);
-      if ((ready & POLLIN) != 0) events = kEventRxChar;
-      return (ready & kHangUp) == 0 || failHungUp(ready);
-    }
-    return fail(OsError{FailureKind::kOther, EINVAL});  // no event of an empty mask can come
+    if ((eventMask_ & kEventTxEmpty) == 0) return fail(OsError{FailureKind::kOther, EINVAL});
+    bool empty = false;
+    if (!waitUntilSent(maxMilliseconds, empty)) return false;
+    if (empty) events = kEventTxEmpty;  // else the bound passed first: no event, as a spurious wake
+    return true;
   }
 
   bool clearError(std::uint32_t& errors, CommStatus& status) override {
-    // Line errors (framing, parity, overrun) do not show in the queue
-    // counts below; Linux only counts them, per driver (TIOCGICOUNT, absent
-    // on pseudo-terminals and many USB adapters). The link resets and
-    // ignores them anyway, so none are reported.
     errors = 0;
     status = CommStatus{};
     const int waiting = bytesWaiting();
     if (waiting < 0) return failWithErrno(FailureKind::kOther);
+    errors = lineErrors_.errorsSinceLastLook(fd_);
     int unsent = 0;
     // ioctl TIOCOUTQ: 0 with the bytes not yet sent, or -1 with errno where
     // the driver cannot tell; nothing better than 0 is known then.
@@ -259,38 +227,28 @@ class PosixSerialPort final : public SerialPort {
     return true;
   }
 
-  // Ends as ReadFile does under the stored time-outs (see planRead). A
+  // Takes what is waiting, up to `length`, and returns at once. Callers ask
+  // only for bytes the status query reported, but another reader of the
+  // same device (POSIX has no exclusive share mode for root) may have
+  // taken them in between: waiting for them could then never end. A
   // hang-up (read gives 0, or EIO) fails the read, as ReadFile fails on a
   // removed device; `got` still tells how many bytes were stored before it.
   bool read(std::uint8_t* buffer, std::uint32_t length, std::uint32_t& got) override {
     got = 0;
-    if (length == 0) return true;
-    const ReadPlan plan = planRead(timeouts_, length);
-    const std::uint64_t start = monotonicMilliseconds();
-    std::uint64_t lastByte = start;
-    for (;;) {
+    while (got < length) {
       // read: bytes read, 0 at end of file (the other end of a
       // pseudo-terminal has gone), or -1 with errno (EAGAIN: nothing
       // waiting, the descriptor never blocks; EIO after a hang-up).
       const ssize_t count = ::read(fd_, buffer + got, length - got);
       if (count > 0) {
         got += static_cast<std::uint32_t>(count);
-        lastByte = monotonicMilliseconds();
-        if (got == length || plan.firstByteEnds) return true;
         continue;
       }
-      // End of file: the other end of a pseudo-terminal has gone.
       if (count == 0) return fail(OsError{FailureKind::kGone, 0});
-      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-        return failWithErrno(FailureKind::kOther);
-      }
-      if (plan.immediate) return true;
-      const int wait = remainingWait(plan, start, lastByte, got);
-      if (wait == 0) return true;  // time-outs expired: success with fewer bytes
-      const int ready = pollOne(fd_, POLLIN, wait);
-      if (ready < 0 && errno != EINTR) return failWithErrno(FailureKind::kOther);
-      if (ready > 0 && (ready & kHangUp) != 0 && (ready & POLLIN) == 0) return failHungUp(ready);
+      if (errno == EAGAIN || errno == EWOULDBLOCK) return true;
+      if (errno != EINTR) return failWithErrno(FailureKind::kOther);
     }
+    return true;
   }
 
   void waitForInput(std::uint32_t maxMilliseconds) override {
@@ -371,19 +329,6 @@ class PosixSerialPort final : public SerialPort {
     return errno == EINTR || failWithErrno(FailureKind::kOther);
   }
 
-  // Milliseconds a read that is not immediate may still wait under `plan`:
-  // 0 when a bound has passed.
-  static int remainingWait(const ReadPlan& plan, std::uint64_t start, std::uint64_t lastByte,
-                           std::uint32_t got) {
-    const std::uint64_t now = monotonicMilliseconds();
-    int wait = pollTimeout(now - start >= plan.totalMs ? 0 : plan.totalMs - (now - start));
-    if (plan.gapMs > 0 && got > 0) {
-      wait = std::min(
-          wait, pollTimeout(now - lastByte >= plan.gapMs ? 0 : plan.gapMs - (now - lastByte)));
-    }
-    return wait;
-  }
-
   // DTR and RTS as the lines stand, where the device has modem lines.
   void readModemLines(CommState& state) {
     int lines = 0;
@@ -416,8 +361,8 @@ class PosixSerialPort final : public SerialPort {
   }
 
   int fd_;
+  LineErrorCounter lineErrors_;
   CommState remembered_{};
-  CommTimeouts timeouts_{};
   std::uint32_t eventMask_ = 0;
   OsError lastError_;
 };

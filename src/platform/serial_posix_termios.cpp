@@ -8,8 +8,7 @@ struct BaudSpeed {
   speed_t speed;
 };
 
-// The standard rates termios names. Windows also offers 14400, 128000 and
-// 256000, which have no speed_t: such a request fails as an unsupported rate.
+// The standard rates termios names; any other is set through termios2.
 constexpr BaudSpeed kBaudSpeeds[] = {
     {50, B50},         {75, B75},     {110, B110},   {134, B134},     {150, B150},
     {200, B200},       {300, B300},   {600, B600},   {1200, B1200},   {1800, B1800},
@@ -132,12 +131,11 @@ std::uint32_t speedToBaud(speed_t speed) {
 }
 
 bool commStateToTermios(const CommState& state, termios& settings) {
-  speed_t speed{};
   tcflag_t dataBits = 0;
   tcflag_t parity = 0;
   const std::uint32_t dtr = state.flags & dcb::kDtrControlMask;
   const std::uint32_t rts = state.flags & dcb::kRtsControlMask;
-  if (!baudToSpeed(state.baudRate, speed) || !dataBitsFlag(state.byteSize, dataBits) ||
+  if (state.baudRate == 0 || !dataBitsFlag(state.byteSize, dataBits) ||
       !parityFlags(state.parity, parity) || state.stopBits > 2 || dtr == dcb::kDtrControlMask ||
       rts == dcb::kRtsControlMask) {
     return false;
@@ -161,7 +159,11 @@ bool commStateToTermios(const CommState& state, termios& settings) {
   result.c_cc[VTIME] = 0;
   // cfsetispeed / cfsetospeed: 0, or -1 with errno (EINVAL for a speed_t
   // the system does not know; every entry of the table is one it knows).
-  if (cfsetispeed(&result, speed) != 0 || cfsetospeed(&result, speed) != 0) return false;
+  speed_t speed{};
+  if (baudToSpeed(state.baudRate, speed) &&
+      (cfsetispeed(&result, speed) != 0 || cfsetospeed(&result, speed) != 0)) {
+    return false;
+  }
   settings = result;
   return true;
 }

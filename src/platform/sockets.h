@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/os_error.h"
 
@@ -61,8 +62,9 @@ class Socket {
   // closesocket(); the object holds no socket afterwards.
   virtual void close() = 0;
   // Why the last call that failed failed: kGone for a peer that reset or
-  // closed the connection, kRefused once a connect was seen refused
-  // (pollAll reports it in the exception set).
+  // closed the connection; for a connect the system failed (pollAll reports
+  // it in the exception set), kRefused, kUnreachable or kTimedOut where
+  // its code says so.
   virtual const OsError& lastError() const = 0;
 };
 
@@ -79,6 +81,9 @@ class Sockets {
   // On failure `error` holds the resolver's code (kNameNotFound).
   virtual bool resolveTcp4(const char* host, const char* port, SocketAddress& first,
                            OsError& error) = 0;
+  // The dotted IPv4 address resolveTcp4 finds first for `host`. Windows
+  // needs a startup() before. On failure `error` holds the resolver's code.
+  virtual bool resolveHost4(const char* host, std::string& address, OsError& error);
   // socket(family, type, protocol); null for INVALID_SOCKET, with the
   // reason in `error`.
   virtual std::unique_ptr<Socket> open(int family, int type, int protocol, OsError& error) = 0;

@@ -51,10 +51,8 @@ class PosixSocket final : public Socket {
     if (result == 0) return 0;
     // A connect that failed outright (an unreachable network) is under way
     // no more: its reason is kept, so the caller need not wait for it.
-    if (errno != EINPROGRESS && errno != EINTR) {
-      lastError_ =
-          OsError{errno == ECONNREFUSED ? FailureKind::kRefused : FailureKind::kOther, errno};
-    }
+    if (errno != EINPROGRESS && errno != EINTR)
+      lastError_ = OsError{classifyConnectError(errno), errno};
     return kSocketError;
   }
 
@@ -152,7 +150,7 @@ class PosixSocket final : public Socket {
     int code = 0;
     socklen_t size = sizeof code;
     if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &code, &size) != 0 || code == 0) return;
-    lastError_ = OsError{code == ECONNREFUSED ? FailureKind::kRefused : FailureKind::kOther, code};
+    lastError_ = OsError{classifyConnectError(code), code};
   }
 
   // Once connected, a socket stays so for these answers: after a reset the

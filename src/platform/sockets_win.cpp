@@ -35,10 +35,7 @@ class WinSocket final : public Socket {
     // A connect that failed outright (an unreachable network) is under way
     // no more: its reason is kept, so the caller need not wait for it.
     const int code = WSAGetLastError();
-    if (code != WSAEWOULDBLOCK) {
-      lastError_ =
-          OsError{code == WSAECONNREFUSED ? FailureKind::kRefused : FailureKind::kOther, code};
-    }
+    if (code != WSAEWOULDBLOCK) lastError_ = OsError{classifyConnectError(code), code};
     return kSocketError;
   }
 
@@ -122,8 +119,7 @@ class WinSocket final : public Socket {
         code == 0) {
       return;
     }
-    lastError_ =
-        OsError{code == WSAECONNREFUSED ? FailureKind::kRefused : FailureKind::kOther, code};
+    lastError_ = OsError{classifyConnectError(code), code};
   }
 
   void holdOnly(fd_set& set) const {

@@ -12,6 +12,7 @@
 #include "e2e/console_texts.h"
 #include "e2e/scale_sim_process.h"
 #include "e2e/scratch_dir.h"
+#include "e2e/tcp_peer.h"
 
 namespace scalecheck::e2e {
 namespace {
@@ -55,17 +56,42 @@ TEST(CommandLine, PollsADevicePathCountTimes) {
   }
 }
 
+// By its address, and by a name longer than the link's 15 characters (a
+// numeric form the resolver takes without a name server), shown with the
+// address it was looked up to.
+// A rate outside the termios table is set all the same (a pseudo-terminal
+// carries the bytes whatever the rate).
+TEST(CommandLine, PollsAtARateOutsideTheStandardTable) {
+  ScratchDir work;
+  ScratchDir ports;
+  harness::SimProcess sim;
+  const std::string device = ports.file("scale");
+  ASSERT_TRUE(startSim(sim, {"--pty", device, "--kind", "two-step", "--baud", "12345"}));
+  const ScriptRun run = runWith(work, ports, {"--port", device, "--baud", "12345", "--count", "1"});
+  EXPECT_TRUE(run.status.exited && run.status.code == 0) << run.status.code << run.output;
+  EXPECT_NE(run.output.find(device + ", 12345,None,8,1\r\n" + kTwoStepReading), std::string::npos)
+      << run.output;
+}
+
 TEST(CommandLine, PollsATcpScaleCountTimes) {
   ScratchDir work;
   ScratchDir ports;
   harness::SimProcess sim;
   ASSERT_TRUE(startSim(sim, {"--tcp", "0", "--kind", "combined"}));
-  const std::string address = sim.ready().host + ":" + std::to_string(sim.ready().port);
-  const ScriptRun run = runWith(work, ports, {"--tcp", address, "--count", "3"});
+  const std::string port = ":" + std::to_string(sim.ready().port);
+  const std::string longName = "127.000000000000000000000000.1";
+  ASSERT_EQ(longName.size(), 30U);
+  const std::pair<std::string, std::string> cases[] = {
+      {sim.ready().host + port, sim.ready().host + port},
+      {longName + port, longName + port + " (127.0.0.1)"},
+  };
   const std::string reading = kCombinedTag + " Ст[1,234] кг";
-  EXPECT_TRUE(run.status.exited && run.status.code == 0) << run.status.code << run.output;
-  EXPECT_EQ(run.output, kTitle + "\r\n  Опрос: " + address + " (TCP)\r\n" + reading + reading +
-                            reading + "\r\nОпросов: 3, показаний: 3 (ad: 3), ошибок: 0.\r\n");
+  for (const auto& [typed, shown] : cases) {
+    const ScriptRun run = runWith(work, ports, {"--tcp", typed, "--count", "3"});
+    EXPECT_TRUE(run.status.exited && run.status.code == 0) << run.status.code << run.output;
+    EXPECT_EQ(run.output, kTitle + "\r\n  Опрос: " + shown + " (TCP)\r\n" + reading + reading +
+                              reading + "\r\nОпросов: 3, показаний: 3 (ad: 3), ошибок: 0.\r\n");
+  }
 }
 
 // 1: the link opened but nothing came; 3: it did not open, and the line
@@ -75,6 +101,7 @@ TEST(CommandLine, TheExitStatusSaysHowTheRunWent) {
   ScratchDir ports;
   harness::SimProcess sim;
   ASSERT_TRUE(startSim(sim, {"--pty", ports.file("com1"), "--fault", "silence"}));
+  const RefusingPort refusing;
   struct Case {
     std::vector<std::string> arguments;
     int status;
@@ -88,6 +115,9 @@ TEST(CommandLine, TheExitStatusSaysHowTheRunWent) {
       {{"--port", "/nonexistent"},
        3,
        kPortNotOpened + "\r\nПорт /nonexistent: такого устройства нет. "},
+      {{"--tcp", "127.0.0.1:" + std::to_string(refusing.port()), "--count", "1"},
+       3,
+       ": подключение отклонено, на этом порту никто не ждёт подключений."},
       {{"--port", "com1", "--parity", "space"}, 2, "у --parity неверное значение «space»"},
   };
   for (const Case& c : cases) {

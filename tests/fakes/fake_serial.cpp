@@ -135,24 +135,15 @@ bool FakeSerialPort::waitEvent(std::uint32_t& events, std::uint32_t maxMilliseco
     events = platform::kEventTxEmpty;
     return true;
   }
-  if ((device_.eventMask & platform::kEventRxChar) != 0) {
-    device_.pump();
-    if (device_.receiveQueue().empty()) {
-      if (device_.nextArrival() == std::numeric_limits<std::uint64_t>::max()) {
-        throw std::runtime_error("waitEvent would block forever: nothing more arrives");
-      }
-      clock.advanceTo(device_.nextArrival());
-    }
-    events = platform::kEventRxChar;
-    return true;
-  }
-  throw std::runtime_error("waitEvent with an empty mask would block forever");
+  // The link waits only for the transmitter to empty; input is polled.
+  throw std::runtime_error("waitEvent without EV_TXEMPTY: the link never waits so");
 }
 
 bool FakeSerialPort::clearError(std::uint32_t& errors, platform::CommStatus& status) {
   if (!device_.enter(SerialCall::kClearError)) return false;
   device_.pump();
-  errors = 0;
+  errors = device_.lineErrors;
+  device_.lineErrors = 0;
   status.inQueue = static_cast<std::uint32_t>(device_.receiveQueue().size());
   status.outQueue = 0;
   return true;

@@ -52,6 +52,14 @@ bool FakeNetwork::resolveTcp4(const char* host, const char* port, platform::Sock
   return true;
 }
 
+bool FakeNetwork::resolveHost4(const char* host, std::string& address, platform::OsError& error) {
+  platform::SocketAddress first;
+  if (!resolveTcp4(host, "0", first, error)) return false;
+  const auto known = hostAddresses.find(host);
+  address = known != hostAddresses.end() ? known->second : host;
+  return true;
+}
+
 std::unique_ptr<platform::Socket> FakeNetwork::open(int family, int type, int protocol,
                                                     platform::OsError& error) {
   if (socketFails || family != 2 || type != 1 || protocol != 6) {

@@ -55,13 +55,16 @@ class FakeNetwork : public platform::Sockets {
   void cleanup() override;
   bool resolveTcp4(const char* host, const char* port, platform::SocketAddress& first,
                    platform::OsError& error) override;
+  // The address of `hostAddresses`, else the host text itself.
+  bool resolveHost4(const char* host, std::string& address, platform::OsError& error) override;
   std::unique_ptr<platform::Socket> open(int family, int type, int protocol,
                                          platform::OsError& error) override;
 
   // Servers by "host:port"; an address with none is unreachable (never
   // writable, never refused).
   std::map<std::string, FakeServer> servers;
-  std::set<std::string> unresolvable;  // host texts the resolver rejects
+  std::set<std::string> unresolvable;                // host texts the resolver rejects
+  std::map<std::string, std::string> hostAddresses;  // names and the addresses they resolve to
   bool startupFails = false;
   bool socketFails = false;
   bool nonBlockingFails = false;

@@ -108,6 +108,7 @@ TEST_F(Loopback, RefusedConnectIsExceptionalAndNeverWritable) {
       },
       posix_test::pauseOneMs);
   EXPECT_TRUE(refused);
+  EXPECT_EQ(socket->lastError().kind, platform::FailureKind::kRefused);
   // Watch a little longer: a refusal must not turn writable later either.
   for (int poll = 0; poll < 50; ++poll) {
     Readiness ready;
@@ -175,6 +176,9 @@ TEST_F(Loopback, UnknownHostDoesNotResolve) {
   sockaddr_in resolved{};
   std::memcpy(&resolved, address.bytes, sizeof resolved);
   EXPECT_EQ(ntohs(resolved.sin_port), 4001);
+  std::string dotted;
+  ASSERT_TRUE(sockets_.resolveHost4("127.000000000000000000000000.1", dotted, error));
+  EXPECT_EQ(dotted, "127.0.0.1");
 }
 
 // The link's TCP path end to end on a real connection.

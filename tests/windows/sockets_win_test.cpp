@@ -91,6 +91,9 @@ TEST_F(WinSockets, ResolvesTheFirstIpv4Address) {
   std::memcpy(&ipv4, address.bytes, sizeof ipv4);
   EXPECT_EQ(ntohs(ipv4.sin_port), 4001);
   EXPECT_EQ(ntohl(ipv4.sin_addr.s_addr), static_cast<u_long>(INADDR_LOOPBACK));
+  std::string dotted;
+  ASSERT_TRUE(sockets_.resolveHost4("localhost", dotted, error));
+  EXPECT_EQ(dotted, "127.0.0.1");
 }
 
 TEST_F(WinSockets, ConnectedSocketIsWritableAndCarriesBytesBothWays) {
@@ -137,6 +140,7 @@ TEST_F(WinSockets, RefusedConnectIsNeverWritable) {
   const Readiness ready = settle(*socket, everWritable);
   EXPECT_FALSE(everWritable);
   EXPECT_TRUE(ready.exceptional);
+  EXPECT_EQ(socket->lastError().kind, platform::FailureKind::kRefused);
 }
 
 }  // namespace
