@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace scalecheck::sim {
@@ -20,19 +21,12 @@ UartSettings at(UartSettings line, std::uint32_t baud) {
   return line;
 }
 
-constexpr std::uint8_t kPe = line_error::kParity;
-constexpr std::uint8_t kFe = line_error::kFraming;
-constexpr std::uint8_t kBreak = line_error::kBreak | line_error::kFraming;
+constexpr int kPe = line_error::kParity;
+constexpr int kFe = line_error::kFraming;
+constexpr int kBreak = line_error::kBreak | line_error::kFraming;
 
-struct Got {
-  std::uint8_t value;
-  std::uint8_t errors;
-  bool operator==(const Got& other) const { return value == other.value && errors == other.errors; }
-};
-
-void PrintTo(const Got& got, std::ostream* out) {
-  *out << std::hex << "0x" << int{got.value} << "/" << int{got.errors};
-}
+// A byte received and its line_error bits.
+using Got = std::pair<int, int>;
 
 // `bytes` sent back to back from time 0, all the receiver made of them.
 std::vector<ReceivedByte> across(const UartSettings& sender, const UartSettings& receiver,
@@ -44,7 +38,7 @@ std::vector<ReceivedByte> across(const UartSettings& sender, const UartSettings&
 
 std::vector<Got> values(const std::vector<ReceivedByte>& received) {
   std::vector<Got> got;
-  for (const ReceivedByte& byte : received) got.push_back(Got{byte.value, byte.errors});
+  for (const ReceivedByte& byte : received) got.emplace_back(byte.value, byte.errors);
   return got;
 }
 
