@@ -46,7 +46,7 @@ class BitNoise {
 // wire and what a receiving UART, at its own settings, makes of them. The
 // receiver starts a character at a falling edge, checks the start bit at
 // its middle (a line back at 1 there was a glitch), then samples each bit
-// at its middle at its own rate, and hands the byte over whatever its
+// at its middle by its own clock, and hands the byte over whatever its
 // parity and stop bit said, as drivers without parity checking do. It then
 // hunts for the next falling edge from the stop bit's sample on.
 class UartLine {
