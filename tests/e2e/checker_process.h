@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/scratch_dir.h"
 #include "harness/child_process.h"
 #include "harness/deadline.h"
 #include "harness/fd.h"
@@ -143,5 +144,22 @@ class CheckerProcess {
   std::size_t searchFrom_ = 0;
   std::string terminalPath_;
 };
+
+// How a run from a script ended, and all it wrote.
+struct ScriptRun {
+  harness::ExitStatus status;
+  std::string output;
+};
+
+// Runs the program with `arguments` and an input that ends at once (no key
+// ever comes), working in `work`, with COM numbers mapped into `ports`.
+inline ScriptRun runWith(const ScratchDir& work, const ScratchDir& ports,
+                         const std::vector<std::string>& arguments) {
+  CheckerProcess checker;
+  if (!checker.startWithPipes(work.path(), ports.path(), arguments)) return {};
+  checker.closeInput();
+  const harness::ExitStatus status = checker.waitForExit();
+  return {status, checker.output()};
+}
 
 }  // namespace scalecheck::e2e

@@ -17,22 +17,6 @@
 namespace scalecheck::e2e {
 namespace {
 
-struct ScriptRun {
-  harness::ExitStatus status;
-  std::string output;
-};
-
-// Runs the program with `arguments` and an input that ends at once (no key
-// ever comes), working in `work`, with COM numbers mapped into `ports`.
-ScriptRun runWith(const ScratchDir& work, const ScratchDir& ports,
-                  const std::vector<std::string>& arguments) {
-  CheckerProcess checker;
-  if (!checker.startWithPipes(work.path(), ports.path(), arguments)) return {};
-  checker.closeInput();
-  const harness::ExitStatus status = checker.waitForExit();
-  return {status, checker.output()};
-}
-
 const std::string kTwoStepReading = kTwoStepTag + " Ст[1,234] кг";
 
 // A two-step scale on a pseudo-terminal named by its path, three polls:

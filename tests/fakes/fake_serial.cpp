@@ -7,9 +7,10 @@
 namespace scalecheck::testing {
 
 void FakeSerialDevice::arriveAt(std::uint64_t time, const std::string& bytes,
-                                std::uint32_t spacingMs) {
+                                std::uint32_t spacingMs, std::uint32_t lineErrors) {
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    arrivals_.emplace(time + i * spacingMs, static_cast<std::uint8_t>(bytes[i]));
+    arrivals_.emplace(time + i * spacingMs,
+                      Arrival{static_cast<std::uint8_t>(bytes[i]), lineErrors});
   }
 }
 
@@ -42,13 +43,25 @@ bool FakeSerialDevice::enter(SerialCall call) {
 }
 
 void FakeSerialDevice::pump() {
+  if (peer != nullptr) peer->catchUp(clock_.now());
   auto end = arrivals_.upper_bound(clock_.now());
-  for (auto it = arrivals_.begin(); it != end; ++it) receive_.push_back(it->second);
+  for (auto it = arrivals_.begin(); it != end; ++it) {
+    receive_.push_back(it->second.byte);
+    lineErrors_ |= it->second.lineErrors;
+  }
   arrivals_.erase(arrivals_.begin(), end);
 }
 
 std::uint64_t FakeSerialDevice::nextArrival() const {
-  return arrivals_.empty() ? std::numeric_limits<std::uint64_t>::max() : arrivals_.begin()->first;
+  const std::uint64_t scripted =
+      arrivals_.empty() ? std::numeric_limits<std::uint64_t>::max() : arrivals_.begin()->first;
+  return peer != nullptr ? std::min(scripted, peer->nextEvent()) : scripted;
+}
+
+std::uint32_t FakeSerialDevice::takeLineErrors() {
+  const std::uint32_t errors = lineErrors_;
+  lineErrors_ = 0;
+  return errors;
 }
 
 std::size_t FakeSerialDevice::queued() {
@@ -142,7 +155,9 @@ bool FakeSerialPort::waitEvent(std::uint32_t& events, std::uint32_t maxMilliseco
 bool FakeSerialPort::clearError(std::uint32_t& errors, platform::CommStatus& status) {
   if (!device_.enter(SerialCall::kClearError)) return false;
   device_.pump();
-  errors = device_.lineErrors;
+  // Reset by the query, as ClearCommError does: those of the bytes that
+  // arrived, and those a test set for the next query.
+  errors = device_.takeLineErrors() | device_.lineErrors;
   device_.lineErrors = 0;
   status.inQueue = static_cast<std::uint32_t>(device_.receiveQueue().size());
   status.outQueue = 0;

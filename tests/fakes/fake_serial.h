@@ -30,6 +30,18 @@ enum class SerialCall {
   kClose,
 };
 
+// A peer that makes its bytes as time passes rather than from a script (a
+// simulated scale behind a modelled line): the device brings it up to the
+// present before it looks at what has arrived.
+class SerialPeer {
+ public:
+  virtual ~SerialPeer() = default;
+  // Acts up to `now`; what it has sent by then arrives with arriveAt.
+  virtual void catchUp(std::uint64_t now) = 0;
+  // When it next acts; the maximum while it waits for nothing.
+  virtual std::uint64_t nextEvent() const = 0;
+};
+
 // A scripted serial device on a virtual clock: bytes arrive at set times, a
 // peer script can answer what is written, and any call can be made to fail.
 class FakeSerialDevice {
@@ -37,13 +49,17 @@ class FakeSerialDevice {
   explicit FakeSerialDevice(VirtualClock& clock) : clock_(clock) {}
 
   // --- the script
-  // `bytes` arrive at `time`, or from `time` on one every `spacingMs`.
-  void arriveAt(std::uint64_t time, const std::string& bytes, std::uint32_t spacingMs = 0);
+  // `bytes` arrive at `time`, or from `time` on one every `spacingMs`; the
+  // receiver noticed `lineErrors` (kCommError bits) in them.
+  void arriveAt(std::uint64_t time, const std::string& bytes, std::uint32_t spacingMs = 0,
+                std::uint32_t lineErrors = 0);
   void arriveAfter(std::uint64_t delay, const std::string& bytes, std::uint32_t spacingMs = 0) {
     arriveAt(clock_.now() + delay, bytes, spacingMs);
   }
   // Called with what each write sent, at the moment it was written.
   std::function<void(const std::string& written)> onWrite;
+  // Makes bytes as time passes, besides the script; not owned.
+  SerialPeer* peer = nullptr;
   // The next `count` calls of `call` fail (after `skip` calls succeed).
   void failNext(SerialCall call, int count = 1, int skip = 0);
   void failAlways(SerialCall call) { failNext(call, 1 << 30); }
@@ -87,12 +103,19 @@ class FakeSerialDevice {
   std::uint64_t nextArrival() const;
   VirtualClock& clock() { return clock_; }
   std::deque<std::uint8_t>& receiveQueue() { return receive_; }
+  // The line errors of the bytes arrived since the last call.
+  std::uint32_t takeLineErrors();
   std::uint64_t transmitterEmptyAt = 0;
 
  private:
   VirtualClock& clock_;
-  std::multimap<std::uint64_t, std::uint8_t> arrivals_;
+  struct Arrival {
+    std::uint8_t byte;
+    std::uint32_t lineErrors;
+  };
+  std::multimap<std::uint64_t, Arrival> arrivals_;
   std::deque<std::uint8_t> receive_;
+  std::uint32_t lineErrors_ = 0;
   std::vector<SerialCall> calls_;
   struct Failure {
     int skip;

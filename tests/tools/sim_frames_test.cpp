@@ -131,16 +131,16 @@ TEST(SimFaults, EachFaultChangesFramesItsWay) {
   EXPECT_NE(applyFault(frame, Fault::kGarbage, garbage), noise);
 }
 
-TEST(SimFrameSource, RawFramesCycleAndSevenBitLinesDropTheEighthBit) {
-  FrameSource source("", {"A\xC1", "B"}, LineFormat::k7E1);
+TEST(SimFrameSource, RawFramesCycle) {
+  FrameSource source("", {"A\xC1", "B"});
   const ScaleState state;
-  EXPECT_EQ(source.next(state), "AA");
+  EXPECT_EQ(source.next(state), "A\xC1");
   EXPECT_EQ(source.next(state), "B");
-  EXPECT_EQ(source.next(state), "AA");
+  EXPECT_EQ(source.next(state), "A\xC1");
 }
 
 TEST(SimFrameSource, TemplateFramesFollowTheState) {
-  FrameSource source(kDefaultTemplate, {}, LineFormat::k8N1);
+  FrameSource source(kDefaultTemplate, {});
   ScaleState state;
   state.frame.weight = 2.5;
   state.frame.stable = false;

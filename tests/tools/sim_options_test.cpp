@@ -23,8 +23,8 @@ TEST(SimOptions, GoodCommandLinesSetWhatTheySay) {
       {{"--pty", "/tmp/ports/com1"},
        [](const SimOptions& o) {
          return o.link == LinkKind::kPty && o.linkPath == "/tmp/ports/com1" &&
-                o.kind == ScaleKind::kStream && o.baud == 9600 && o.delayMs == 20 &&
-                o.line == LineFormat::k8N1 && o.frame.stable && o.fault == Fault::kNone;
+                o.kind == ScaleKind::kStream && o.line == UartSettings{} && o.delayMs == 20 &&
+                o.frame.stable && o.fault == Fault::kNone && o.noise == 0.0;
        }},
       {{"--tcp", "0", "--kind", "two-step"},
        [](const SimOptions& o) {
@@ -39,7 +39,13 @@ TEST(SimOptions, GoodCommandLinesSetWhatTheySay) {
        [](const SimOptions& o) { return o.tcpHost == "::1" && o.tcpPort == 65535; }},
       {{"--device", "/dev/ttyUSB0", "--7e1", "--baud", "4800"},
        [](const SimOptions& o) {
-         return o.link == LinkKind::kDevice && o.line == LineFormat::k7E1 && o.baud == 4800;
+         return o.link == LinkKind::kDevice && o.line == UartSettings{4800, 7, Parity::kEven, 1};
+       }},
+      {{"--pty", "p", "--baud", "12345", "--data", "7", "--parity", "odd", "--stop", "2", "--noise",
+        "1e-3", "--seed", "18446744073709551615"},
+       [](const SimOptions& o) {
+         return o.line == UartSettings{12345, 7, Parity::kOdd, 2} && o.noise == 0.001 &&
+                o.noiseSeed == 18446744073709551615ULL;
        }},
       {{"--pty", "p", "--weight", "-12.5", "--decimals", "2", "--unit", "g", "--unstable"},
        [](const SimOptions& o) {
@@ -59,7 +65,7 @@ TEST(SimOptions, GoodCommandLinesSetWhatTheySay) {
        [](const SimOptions& o) { return o.pauseAfterMs == 3000 && o.pauseForMs == 2000; }},
       {{"--pty", "p", "--template", "%s %W %u\\r\\n", "--7e1", "--8n1"},
        [](const SimOptions& o) {
-         return o.frameTemplate == "%s %W %u\\r\\n" && o.line == LineFormat::k8N1;
+         return o.frameTemplate == "%s %W %u\\r\\n" && o.line == UartSettings{};
        }},
       {{"--pty", "p", "--frames", "frames.txt", "--kind", "two-step"},
        [](const SimOptions& o) { return o.framesFile == "frames.txt"; }},
@@ -105,6 +111,12 @@ TEST(SimOptions, BadCommandLinesSayWhatIsWrong) {
       {{"--pty", "p", "--decimals", "7"}, "from 0 to 6"},
       {{"--pty", "p", "--baud", "0"}, "at least 50"},
       {{"--pty", "p", "--baud", "-9600"}, "not a whole number"},
+      {{"--pty", "p", "--data", "9"}, "\"9\" is neither 7 nor 8"},
+      {{"--pty", "p", "--parity", "mark"}, "not one of none, even, odd"},
+      {{"--pty", "p", "--stop", "1.5"}, "neither 1 nor 2"},
+      {{"--pty", "p", "--noise", "1.5"}, "not a bit error rate"},
+      {{"--pty", "p", "--noise", "inf"}, "not a bit error rate"},
+      {{"--tcp", "0", "--noise", "0.01"}, "--noise needs --pty"},
       {{"--pty", "p", "--delay", "10001"}, "from 0 to 10000"},
       {{"--tcp", "65536"}, "from 0 to 65535"},
       {{"--tcp", ":80"}, "host before"},

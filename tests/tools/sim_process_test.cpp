@@ -50,6 +50,18 @@ std::vector<std::string> words(const std::string& line) {
   return found;
 }
 
+// The terminal end at `path`, in raw mode at the rate it holds; -1 when it
+// cannot be opened.
+int openRaw(const std::string& path) {
+  const int port = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  termios settings{};
+  // tcgetattr, tcsetattr: 0, or -1 with errno.
+  if (port < 0 || tcgetattr(port, &settings) != 0) return port;
+  cfmakeraw(&settings);
+  tcsetattr(port, TCSANOW, &settings);
+  return port;
+}
+
 std::string linkTarget(const std::string& link) {
   char target[256] = {};
   // readlink: the length (no NUL added), or -1 with errno.
@@ -70,12 +82,8 @@ TEST(SimProcess, StreamsFramesIntoThePseudoTerminalItLinks) {
   ASSERT_NE(linkTarget(link), "");
   EXPECT_EQ(linkTarget(link), ready[2]);
 
-  const int port = open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  const int port = openRaw(link);
   ASSERT_GE(port, 0);
-  termios settings{};
-  ASSERT_EQ(tcgetattr(port, &settings), 0);
-  cfmakeraw(&settings);
-  ASSERT_EQ(tcsetattr(port, TCSANOW, &settings), 0);
   const std::string frame = "ST,GS,+  2.500kg\r\n";
   const std::string stream = readUntil(port, kReplyLimitMs, [&](const std::string& got) {
     return got.find(frame) != std::string::npos;
@@ -87,6 +95,33 @@ TEST(SimProcess, StreamsFramesIntoThePseudoTerminalItLinks) {
   struct stat gone {};
   EXPECT_NE(lstat(link.c_str(), &gone), 0) << "the symlink outlived the simulator";
   rmdir(folder.c_str());
+}
+
+// A rate termios has no name for: the terminal end starts at it, so a
+// reader that keeps it reads the stream, and one that sets 9600 is sent
+// what a 9600 UART makes of it.
+TEST(SimProcess, ARateOutsideTheTableReachesAReaderAtThatRateOnly) {
+  const scalecheck::e2e::ScratchDir folder;
+  ASSERT_TRUE(folder.ok());
+  SimProcess sim;
+  ASSERT_TRUE(
+      startSim(sim, {"--pty", folder.file("com1"), "--baud", "12345"}, Deadline(kStartLimitMs)));
+  const scalecheck::harness::Fd port(openRaw(folder.file("com1")));
+  ASSERT_TRUE(port.valid());
+  const std::string frame = "ST,GS,+  1.234kg\r\n";
+  const auto whole = [&](const std::string& got) { return got.find(frame) != std::string::npos; };
+  EXPECT_TRUE(whole(readUntil(port.get(), kReplyLimitMs, whole)));
+
+  termios settings{};
+  ASSERT_EQ(tcgetattr(port.get(), &settings), 0);
+  ASSERT_EQ(cfsetspeed(&settings, B9600), 0);
+  ASSERT_EQ(tcsetattr(port.get(), TCSANOW, &settings), 0);
+  ASSERT_EQ(tcflush(port.get(), TCIFLUSH), 0);
+  const std::string garbled =
+      readUntil(port.get(), kReplyLimitMs, [](const std::string& got) { return got.size() > 150; });
+  ASSERT_GT(garbled.size(), 150U);
+  // The first few may have left before the simulator saw the change.
+  EXPECT_FALSE(whole(garbled.substr(50))) << garbled;
 }
 
 TEST(SimProcess, AcknowledgesEnqOverTcpAndQuitsOnCommand) {

@@ -36,7 +36,7 @@ struct Case {
 };
 
 std::vector<Answered> play(const Case& c) {
-  FrameSource frames(kDefaultTemplate, {}, LineFormat::k8N1);
+  FrameSource frames(kDefaultTemplate, {});
   ScaleProtocol protocol(c.kind, ProtocolTiming{kDelay, 0}, frames);
   ScaleState state;
   state.fault = c.fault;
@@ -147,7 +147,7 @@ TEST(SimProtocol, EachKindAndFaultAnswersAsARealScaleWould) {
 }
 
 TEST(SimProtocol, APauseForgetsAnAcknowledgedEnq) {
-  FrameSource frames(kDefaultTemplate, {}, LineFormat::k8N1);
+  FrameSource frames(kDefaultTemplate, {});
   ScaleProtocol protocol(ScaleKind::kTwoStep, ProtocolTiming{kDelay, 0}, frames);
   ScaleState state;
   EXPECT_EQ(protocol.receive(kEnqByte, 0, state).size(), 1U);
@@ -158,7 +158,7 @@ TEST(SimProtocol, APauseForgetsAnAcknowledgedEnq) {
 }
 
 TEST(SimProtocol, StreamFramesFollowTheLineOrTheInterval) {
-  FrameSource frames(kDefaultTemplate, {}, LineFormat::k8N1);
+  FrameSource frames(kDefaultTemplate, {});
   ScaleState state;
   ScaleProtocol backToBack(ScaleKind::kStream, ProtocolTiming{kDelay, 0}, frames);
   EXPECT_EQ(backToBack.streamFrameStart(millis(5), state), millis(5));

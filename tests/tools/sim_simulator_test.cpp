@@ -140,6 +140,75 @@ TEST(SimSimulator, SilenceAndANewClientDropWhatWasQueued) {
   EXPECT_EQ(runUntil(simulator, millis(100), millis(200)), "");
 }
 
+bool logged(const RecordedEvents& events, const std::string& line) {
+  return std::find(events.log.begin(), events.log.end(), line) != events.log.end();
+}
+
+UartSettings at(std::uint32_t baud) {
+  UartSettings line;
+  line.baud = baud;
+  return line;
+}
+
+// The checker's ENQ at 9600 reaches a 4800 scale as 0xFE (its first two
+// falling edges are glitches at the slower rate), so it gets no ACK.
+TEST(SimLine, ARequestAtAnotherRateIsMisheard) {
+  RecordedEvents events;
+  SimOptions options = optionsFor(ScaleKind::kTwoStep);
+  options.verbose = true;
+  options.line = at(4800);
+  Simulator simulator(options, {}, 0, events);
+  simulator.setPeerLine(at(9600), 0);
+  EXPECT_TRUE(logged(events, "the checker's line is 9600 8N1; the scale's is 4800 8N1"));
+  simulator.receive("\x05", millis(100));
+  EXPECT_EQ(runUntil(simulator, millis(100), millis(1200)), "");
+  EXPECT_TRUE(logged(events, "heard \"\\xFE\""));
+  EXPECT_TRUE(logged(events, "garbled toward the scale: 1 of 1 bytes"));
+
+  simulator.setPeerLine(at(4800), millis(1200));
+  EXPECT_TRUE(logged(events, "the checker's line is 4800 8N1, as the scale's"));
+  simulator.receive("\x05", millis(1300));
+  EXPECT_EQ(runUntil(simulator, millis(1300), millis(1400)), "\x06");
+}
+
+// Read at twice its rate a stream is garbage with framing errors; once the
+// rates agree again, whole frames follow at the pace of the line.
+TEST(SimLine, AStreamAtAnotherRateIsGarbledUntilTheRatesAgree) {
+  RecordedEvents events;
+  SimOptions options = optionsFor(ScaleKind::kStream);
+  options.verbose = true;
+  Simulator simulator(options, {}, 0, events);
+  simulator.setPeerLine(at(19200), 0);
+  const std::string garbled = runUntil(simulator, 0, millis(1000));
+  EXPECT_EQ(garbled.find("ST,GS"), std::string::npos) << garbled;
+  EXPECT_GT(garbled.size(), 960U);  // more characters than were sent
+  EXPECT_NE(simulator.takeLineErrors() & line_error::kFraming, 0);
+  EXPECT_EQ(simulator.takeLineErrors(), 0);
+  EXPECT_EQ(std::count_if(events.log.begin(), events.log.end(),
+                          [](const std::string& line) { return line.rfind("garbled", 0) == 0; }),
+            1);
+
+  simulator.setPeerLine(at(9600), millis(1000));
+  const std::string clean = runUntil(simulator, millis(1000), millis(1100));
+  const std::string frames = "ST,GS,+  1.234kg\r\nST,GS,+  1.234kg\r\n";
+  EXPECT_NE(clean.find(frames), std::string::npos) << clean;
+  // Back on the plain path: each byte is due a character time after the last.
+  const Nanos due = *simulator.nextWake(millis(1100));
+  EXPECT_EQ(simulator.takeDue(due).size(), 1U);
+  EXPECT_NEAR(static_cast<double>(*simulator.nextWake(due) - due), 1041666.7, 1.0);
+  EXPECT_EQ(simulator.takeLineErrors(), 0);
+}
+
+// A UART of 7 data bits sends no eighth.
+TEST(SimLine, ASevenBitScaleSendsSevenBits) {
+  RecordedEvents events;
+  SimOptions options = optionsFor(ScaleKind::kStream);
+  options.line.dataBits = 7;
+  options.line.parity = Parity::kEven;
+  Simulator simulator(options, {"A\xC1\r\n"}, 0, events);
+  EXPECT_EQ(runUntil(simulator, 0, millis(20)).substr(0, 8), "AA\r\nAA\r\n");
+}
+
 TEST(SimControl, CommandsParseOrSayWhy) {
   struct Case {
     const char* line;

@@ -8,8 +8,8 @@
 
 namespace scalecheck::sim {
 
-std::unique_ptr<DeviceEndpoint> DeviceEndpoint::open(const std::string& path, LineFormat format,
-                                                     std::uint32_t baud, std::string& error) {
+std::unique_ptr<DeviceEndpoint> DeviceEndpoint::open(const std::string& path,
+                                                     const UartSettings& line, std::string& error) {
   // open: a descriptor, or -1 with errno. O_NONBLOCK also keeps open from
   // waiting for a carrier on devices that would.
   harness::Fd device(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
@@ -28,7 +28,7 @@ std::unique_ptr<DeviceEndpoint> DeviceEndpoint::open(const std::string& path, Li
     error = systemError(path + " is in use");
     return nullptr;
   }
-  if (!configureSerialLine(device.get(), format, baud, true, error)) {
+  if (!configureSerialLine(device.get(), line, error)) {
     error = path + ": " + error;
     return nullptr;
   }

@@ -6,7 +6,7 @@
 
 #include "endpoint.h"
 #include "harness/fd.h"
-#include "sim_options.h"
+#include "uart_settings.h"
 
 namespace scalecheck::sim {
 
@@ -14,8 +14,8 @@ namespace scalecheck::sim {
 // that runs the reader.
 class DeviceEndpoint : public Endpoint {
  public:
-  static std::unique_ptr<DeviceEndpoint> open(const std::string& path, LineFormat format,
-                                              std::uint32_t baud, std::string& error);
+  static std::unique_ptr<DeviceEndpoint> open(const std::string& path, const UartSettings& line,
+                                              std::string& error);
 
   int pollDescriptor() const override { return device_.get(); }
   ReadOutcome read(std::string& bytes, std::string& note) override;

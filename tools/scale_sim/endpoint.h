@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "fd_io.h"
+#include "uart_settings.h"
 
 namespace scalecheck::sim {
 
@@ -50,6 +52,10 @@ class Endpoint {
 
   // The machine-readable line printed once the link is ready.
   virtual std::string readyLine() const = 0;
+
+  // The line settings of the reader's end where the link shows them; none
+  // where a real line (a device) or no line (TCP) lies between.
+  virtual std::optional<UartSettings> peerLine() const { return std::nullopt; }
 };
 
 }  // namespace scalecheck::sim

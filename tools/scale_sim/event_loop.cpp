@@ -26,6 +26,7 @@ class EventLoop {
 
  private:
   void handleSignals();
+  void followPeerLine(Nanos now);
   bool waitForWork();
   bool serveLink();
   void serveCommands();
@@ -46,7 +47,9 @@ int EventLoop::run() {
   while (!quit_) {
     handleSignals();
     if (quit_) break;
-    const std::string due = simulator_.takeDue(monotonicNow());
+    const Nanos now = monotonicNow();
+    followPeerLine(now);
+    const std::string due = simulator_.takeDue(now);
     if (!due.empty()) endpoint_.write(due);
     if (!waitForWork()) return 1;
     if (!serveLink()) return 1;
@@ -62,6 +65,14 @@ void EventLoop::handleSignals() {
   const bool pause = request == PauseRequest::kPause;
   simulator_.setPaused(pause);
   ActivityLog::printLine(pause ? "paused" : "resumed");
+}
+
+// The reader may change its line settings at any moment: they are looked
+// at each time bytes may cross, which costs one ioctl.
+void EventLoop::followPeerLine(Nanos now) {
+  if (const std::optional<UartSettings> peer = endpoint_.peerLine()) {
+    simulator_.setPeerLine(*peer, now);
+  }
 }
 
 // Waits for input or the next deadline; false when ppoll fails.
@@ -96,6 +107,7 @@ bool EventLoop::serveLink() {
   const Nanos now = monotonicNow();
   switch (endpoint_.read(bytes, note)) {
     case ReadOutcome::kData:
+      followPeerLine(now);
       simulator_.receive(bytes, now);
       return true;
     case ReadOutcome::kNothing:

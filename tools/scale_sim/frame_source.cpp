@@ -4,9 +4,8 @@
 
 namespace scalecheck::sim {
 
-FrameSource::FrameSource(std::string frameTemplate, std::vector<std::string> rawFrames,
-                         LineFormat line)
-    : template_(std::move(frameTemplate)), rawFrames_(std::move(rawFrames)), line_(line) {}
+FrameSource::FrameSource(std::string frameTemplate, std::vector<std::string> rawFrames)
+    : template_(std::move(frameTemplate)), rawFrames_(std::move(rawFrames)) {}
 
 std::string FrameSource::plainFrame(const FrameFields& fields) {
   if (!rawFrames_.empty()) {
@@ -22,12 +21,7 @@ std::string FrameSource::plainFrame(const FrameFields& fields) {
 }
 
 std::string FrameSource::next(const ScaleState& state) {
-  std::string frame = applyFault(plainFrame(state.frame), state.fault, garbage_);
-  if (line_ == LineFormat::k7E1) {
-    // Seven data bits carry no eighth: what a 7E1 line would deliver.
-    for (char& c : frame) c = static_cast<char>(static_cast<unsigned char>(c) & 0x7FU);
-  }
-  return frame;
+  return applyFault(plainFrame(state.frame), state.fault, garbage_);
 }
 
 }  // namespace scalecheck::sim

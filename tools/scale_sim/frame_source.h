@@ -11,12 +11,12 @@ namespace scalecheck::sim {
 
 // Where the frames the scale sends come from: the template filled with what
 // the scale shows, or the raw frames of a file in turn, cycling. Every frame
-// is then changed by the fault in force and, on a 7-bit line, cut to 7 bits.
+// is then changed by the fault in force.
 class FrameSource {
  public:
   // `rawFrames` empty: frames come from `frameTemplate`, which the options
   // have already checked.
-  FrameSource(std::string frameTemplate, std::vector<std::string> rawFrames, LineFormat line);
+  FrameSource(std::string frameTemplate, std::vector<std::string> rawFrames);
 
   std::string next(const ScaleState& state);
 
@@ -26,7 +26,6 @@ class FrameSource {
   std::string template_;
   std::vector<std::string> rawFrames_;
   std::size_t nextRaw_ = 0;
-  LineFormat line_;
   GarbageSource garbage_;
 };
 

@@ -3,21 +3,18 @@
 namespace scalecheck::sim {
 namespace {
 
-constexpr std::uint64_t kBitsPerCharacter = 10;
-// Ten seconds hold exactly `baud` characters, so a run's origin can move on
-// by that much without rounding; it keeps the products below far from
-// overflowing however long a stream runs.
-constexpr Nanos kRebasePeriod = 10 * kNanosPerSecond;
 // A wake-up later than this (a stopped process, a loaded machine) is no
 // jitter to make up for: the run starts again at the present.
 constexpr Nanos kStallLimit = millis(50);
 
 }  // namespace
 
-LinePacer::LinePacer(std::uint32_t baud) : baud_(baud == 0 ? 1 : baud) {}
+LinePacer::LinePacer(std::uint32_t baud, std::uint32_t bitsPerCharacter)
+    : baud_(baud == 0 ? 1 : baud), bitsPerCharacter_(bitsPerCharacter) {}
 
-Nanos LinePacer::byteEnd(Nanos origin, std::uint64_t index, std::uint32_t baud) {
-  const std::uint64_t bitNanos = (index + 1) * kBitsPerCharacter * kNanosPerSecond;
+Nanos LinePacer::byteEnd(Nanos origin, std::uint64_t index, std::uint32_t baud,
+                         std::uint32_t bitsPerCharacter) {
+  const std::uint64_t bitNanos = (index + 1) * bitsPerCharacter * kNanosPerSecond;
   return origin + static_cast<Nanos>(bitNanos / baud);
 }
 
@@ -38,11 +35,16 @@ void LinePacer::enqueue(Nanos notBefore, std::string_view bytes, Nanos now) {
     runCount_ = 0;
   }
   for (char byte : bytes) {
-    const Nanos due = byteEnd(runOrigin_, runCount_, baud_);
-    pending_.push_back(PendingByte{due, byte});
+    const Nanos begins = runCount_ == 0 ? runOrigin_ : byteEnd(runCount_ - 1);
+    const Nanos due = byteEnd(runCount_);
+    pending_.push_back(PendingByte{begins, due, byte});
     lastEnd_ = due;
+    // `baud` characters take exactly as many seconds as a character has
+    // bits, so the run's origin moves on by that much without rounding; it
+    // keeps the products in byteEnd far from overflowing however long a
+    // stream runs.
     if (++runCount_ == baud_) {
-      runOrigin_ += kRebasePeriod;
+      runOrigin_ += static_cast<Nanos>(bitsPerCharacter_) * kNanosPerSecond;
       runCount_ = 0;
     }
   }

@@ -10,15 +10,21 @@
 
 namespace scalecheck::sim {
 
-// Sends bytes at the speed of a serial line: 10 bits a character (start,
-// 7 or 8 data bits, parity or not, stop), so 1.0417 ms a byte at 9600 baud.
-// A byte is handed out when its last bit has left the scale, the moment a
-// receiving UART would deliver it. Each byte has an absolute deadline counted
+// Sends bytes at the speed of a serial line: the scale UART's bits a
+// character (start, data, parity if any, stop), so 10 bits and 1.0417 ms a
+// byte at 9600 8N1. A byte is handed out when its last bit has left the
+// scale. Each byte has an absolute deadline counted
 // from the start of its run of back-to-back bytes, so a late wake-up delays
 // one byte, not every byte after it.
 class LinePacer {
  public:
-  explicit LinePacer(std::uint32_t baud);
+  LinePacer(std::uint32_t baud, std::uint32_t bitsPerCharacter);
+
+  struct PendingByte {
+    Nanos start;  // its start bit begins
+    Nanos due;    // its last bit has left
+    char byte;
+  };
 
   // Queues `bytes` to start leaving at `notBefore`, or as soon as the bytes
   // queued before them have left. `now` is the current time.
@@ -40,16 +46,20 @@ class LinePacer {
 
   bool idle() const { return pending_.empty(); }
 
+  // The bytes queued and not yet handed out, in order.
+  const std::deque<PendingByte>& pending() const { return pending_; }
+
   // When byte `index` (from 0) of a run starting at `origin` has left.
-  static Nanos byteEnd(Nanos origin, std::uint64_t index, std::uint32_t baud);
+  static Nanos byteEnd(Nanos origin, std::uint64_t index, std::uint32_t baud,
+                       std::uint32_t bitsPerCharacter);
 
  private:
-  struct PendingByte {
-    Nanos due;
-    char byte;
-  };
+  Nanos byteEnd(std::uint64_t index) const {
+    return byteEnd(runOrigin_, index, baud_, bitsPerCharacter_);
+  }
 
   std::uint32_t baud_;
+  std::uint32_t bitsPerCharacter_;
   std::deque<PendingByte> pending_;
   Nanos runOrigin_ = 0;
   std::uint64_t runCount_ = 0;     // bytes scheduled in the run since runOrigin_

@@ -28,9 +28,9 @@ constexpr int kExitUsage = 2;
 std::unique_ptr<Endpoint> openEndpoint(const SimOptions& options, std::string& error) {
   switch (options.link) {
     case LinkKind::kPty:
-      return PtyEndpoint::open(options.linkPath, options.line, options.baud, error);
+      return PtyEndpoint::open(options.linkPath, options.line, error);
     case LinkKind::kDevice:
-      return DeviceEndpoint::open(options.linkPath, options.line, options.baud, error);
+      return DeviceEndpoint::open(options.linkPath, options.line, error);
     case LinkKind::kTcp:
       return TcpEndpoint::open(options.tcpHost, options.tcpPort, error);
     case LinkKind::kNone:

@@ -31,6 +31,12 @@ constexpr Named<Fault> kFaults[] = {
     {"nak", Fault::kNak},   {"no-unit", Fault::kNoUnit},  {"garbage", Fault::kGarbage},
 };
 
+constexpr Named<Parity> kParities[] = {
+    {"none", Parity::kNone},
+    {"even", Parity::kEven},
+    {"odd", Parity::kOdd},
+};
+
 template <typename Value, std::size_t N>
 bool lookUp(const Named<Value> (&table)[N], std::string_view text, Value& out) {
   for (const Named<Value>& entry : table) {
@@ -68,6 +74,9 @@ bool parseSignMode(std::string_view text, SignMode& out) {
 bool parseFault(std::string_view text, Fault& out) {
   return lookUp(kFaults, text, out);
 }
+bool parseParity(std::string_view text, Parity& out) {
+  return lookUp(kParities, text, out);
+}
 
 const char* unitName(Unit unit) {
   return nameOf(kUnits, unit);
@@ -100,6 +109,17 @@ bool parseWeight(std::string_view text, double& out) {
       std::from_chars(text.data(), end, value, std::chars_format::fixed);
   if (result.ec != std::errc() || result.ptr != end) return false;
   if (!std::isfinite(value) || std::fabs(value) >= kWeightLimit) return false;
+  out = value;
+  return true;
+}
+
+bool parseProbability(std::string_view text, double& out) {
+  // A digit or point first: from_chars would also take "inf" and "nan".
+  if (text.empty() || (!isDigit(text.front()) && text.front() != '.')) return false;
+  double value = 0.0;
+  const char* end = text.data() + text.size();
+  const std::from_chars_result result = std::from_chars(text.data(), end, value);
+  if (result.ec != std::errc() || result.ptr != end || value > 1.0) return false;
   out = value;
   return true;
 }

@@ -14,6 +14,9 @@ bool parseScaleKind(std::string_view text, ScaleKind& out);
 bool parseUnit(std::string_view text, Unit& out);
 bool parseSignMode(std::string_view text, SignMode& out);
 bool parseFault(std::string_view text, Fault& out);
+bool parseParity(std::string_view text, Parity& out);
+// A probability such as 0.001 or 1e-4, from 0 to 1.
+bool parseProbability(std::string_view text, double& out);
 // Decimal digits only, at most `maximum`.
 bool parseWholeNumber(std::string_view text, std::uint64_t maximum, std::uint64_t& out);
 // A finite decimal number such as 1.234, -0.5 or +12; magnitude below

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <limits>
 #include <string_view>
 
 #include "frame_format.h"
@@ -79,6 +80,25 @@ bool setEnum(bool parsed, std::string_view value, const char* choices, std::stri
   return failWith(error, "\"" + std::string(value) + "\" is not one of " + choices);
 }
 
+bool setEither(std::string_view value, std::uint8_t one, std::uint8_t other, std::uint8_t& out,
+               std::string& error) {
+  std::uint64_t number = 0;
+  if (parseWholeNumber(value, other, number) && (number == one || number == other)) {
+    out = static_cast<std::uint8_t>(number);
+    return true;
+  }
+  return failWith(error, "\"" + std::string(value) + "\" is neither " + std::to_string(one) +
+                             " nor " + std::to_string(other));
+}
+
+// The shorthands set the data bits and parity, one stop bit, and keep the rate.
+UartSettings framed(UartSettings line, std::uint8_t dataBits, Parity parity) {
+  line.dataBits = dataBits;
+  line.parity = parity;
+  line.stopBits = 1;
+  return line;
+}
+
 constexpr OptionEntry kOptions[] = {
     {"--pty", nullptr, true,
      [](SimOptions& o, std::string_view v, std::string& e) {
@@ -135,18 +155,39 @@ constexpr OptionEntry kOptions[] = {
      }},
     {"--8n1", nullptr, false,
      [](SimOptions& o, std::string_view, std::string&) {
-       o.line = LineFormat::k8N1;
+       o.line = framed(o.line, 8, Parity::kNone);
        return true;
      }},
     {"--7e1", nullptr, false,
      [](SimOptions& o, std::string_view, std::string&) {
-       o.line = LineFormat::k7E1;
+       o.line = framed(o.line, 7, Parity::kEven);
        return true;
      }},
     {"--baud", nullptr, true,
      [](SimOptions& o, std::string_view v, std::string& e) {
-       if (!setNumber(v, kMaxBaud, o.baud, e)) return false;
-       return o.baud >= 50 || failWith(e, "the baud rate must be at least 50");
+       if (!setNumber(v, kMaxBaud, o.line.baud, e)) return false;
+       return o.line.baud >= 50 || failWith(e, "the baud rate must be at least 50");
+     }},
+    {"--data", nullptr, true,
+     [](SimOptions& o, std::string_view v, std::string& e) {
+       return setEither(v, 7, 8, o.line.dataBits, e);
+     }},
+    {"--parity", nullptr, true,
+     [](SimOptions& o, std::string_view v, std::string& e) {
+       return setEnum(parseParity(v, o.line.parity), v, "none, even, odd", e);
+     }},
+    {"--stop", nullptr, true,
+     [](SimOptions& o, std::string_view v, std::string& e) {
+       return setEither(v, 1, 2, o.line.stopBits, e);
+     }},
+    {"--noise", nullptr, true,
+     [](SimOptions& o, std::string_view v, std::string& e) {
+       if (parseProbability(v, o.noise)) return true;
+       return failWith(e, "\"" + std::string(v) + "\" is not a bit error rate from 0 to 1");
+     }},
+    {"--seed", nullptr, true,
+     [](SimOptions& o, std::string_view v, std::string& e) {
+       return setNumber(v, std::numeric_limits<std::uint64_t>::max(), o.noiseSeed, e);
      }},
     {"--delay", nullptr, true,
      [](SimOptions& o, std::string_view v, std::string& e) {
@@ -196,6 +237,10 @@ bool checkConsistency(const SimOptions& options, std::string& error) {
   }
   if (options.pauseForMs >= 0 && options.pauseAfterMs < 0) {
     return failWith(error, "--pause-for needs --pause-after");
+  }
+  if (options.noise > 0.0 && options.link != LinkKind::kPty) {
+    return failWith(error,
+                    "--noise needs --pty: a serial device or a socket carries bytes, not bits");
   }
   std::string frame;
   std::string why;

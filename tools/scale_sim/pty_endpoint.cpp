@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <stdlib.h>
 
+#include "any_speed.h"
 #include "port_symlink.h"
 #include "serial_line.h"
 
@@ -38,8 +39,8 @@ bool openMaster(harness::Fd& master, std::string& terminalPath, std::string& err
 
 }  // namespace
 
-std::unique_ptr<PtyEndpoint> PtyEndpoint::open(const std::string& linkPath, LineFormat format,
-                                               std::uint32_t baud, std::string& error) {
+std::unique_ptr<PtyEndpoint> PtyEndpoint::open(const std::string& linkPath,
+                                               const UartSettings& line, std::string& error) {
   // Before anything else: a running simulator's link is not taken over.
   PortLock lock;
   if (!makeParentFolders(linkPath, error) || !lock.take(linkPath, error)) return nullptr;
@@ -55,7 +56,7 @@ std::unique_ptr<PtyEndpoint> PtyEndpoint::open(const std::string& linkPath, Line
   }
   // Raw before anyone can see it: an echo would send the reader's requests
   // back to it, and line editing would hold bytes back.
-  if (!configureSerialLine(terminal.get(), format, baud, false, error)) return nullptr;
+  if (!configureSerialLine(terminal.get(), line, error)) return nullptr;
   if (!placeSymlink(terminalPath, linkPath, error)) return nullptr;
   return std::unique_ptr<PtyEndpoint>(new PtyEndpoint(std::move(lock), std::move(master),
                                                       std::move(terminal), terminalPath, linkPath));
@@ -88,6 +89,17 @@ void PtyEndpoint::write(std::string_view bytes) {
 
 std::string PtyEndpoint::readyLine() const {
   return "ready pty " + terminalPath_ + " " + linkPath_;
+}
+
+std::optional<UartSettings> PtyEndpoint::peerLine() const {
+  // The master shows the rate and stop bits the reader set on its end; a
+  // pseudo-terminal forces 8 data bits and no parity there, whatever it
+  // was asked for. A query that fails changes nothing.
+  UartSettings line;
+  if (!readSpeedAndStopBits(master_.get(), line.baud, line.stopBits) || line.baud == 0) {
+    return std::nullopt;
+  }
+  return line;
 }
 
 }  // namespace scalecheck::sim

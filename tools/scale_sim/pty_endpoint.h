@@ -7,7 +7,7 @@
 #include "endpoint.h"
 #include "harness/fd.h"
 #include "port_lock.h"
-#include "sim_options.h"
+#include "uart_settings.h"
 
 namespace scalecheck::sim {
 
@@ -15,8 +15,8 @@ namespace scalecheck::sim {
 // the terminal end through a symlink.
 class PtyEndpoint : public Endpoint {
  public:
-  static std::unique_ptr<PtyEndpoint> open(const std::string& linkPath, LineFormat format,
-                                           std::uint32_t baud, std::string& error);
+  static std::unique_ptr<PtyEndpoint> open(const std::string& linkPath, const UartSettings& line,
+                                           std::string& error);
   ~PtyEndpoint() override;
   PtyEndpoint(const PtyEndpoint&) = delete;
   PtyEndpoint& operator=(const PtyEndpoint&) = delete;
@@ -25,6 +25,7 @@ class PtyEndpoint : public Endpoint {
   ReadOutcome read(std::string& bytes, std::string& note) override;
   void write(std::string_view bytes) override;
   std::string readyLine() const override;
+  std::optional<UartSettings> peerLine() const override;
 
  private:
   PtyEndpoint(PortLock lock, harness::Fd master, harness::Fd terminal, std::string terminalPath,

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "any_speed.h"
+
 namespace scalecheck::sim {
 namespace {
 
@@ -30,14 +32,38 @@ bool speedCode(std::uint32_t baud, speed_t& code) {
   return false;
 }
 
-void setFormat(termios& settings, LineFormat format) {
-  settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-  settings.c_cflag |= CLOCAL | CREAD;
-  if (format == LineFormat::k7E1) {
-    settings.c_cflag |= CS7 | PARENB;  // even parity: PARODD stays clear
-  } else {
-    settings.c_cflag |= CS8;
+tcflag_t dataBitsFlag(std::uint8_t dataBits) {
+  switch (dataBits) {
+    case 5:
+      return CS5;
+    case 6:
+      return CS6;
+    case 7:
+      return CS7;
+    default:
+      return CS8;
   }
+}
+
+// Even parity is PARENB alone; mark and space are not offered.
+tcflag_t parityFlags(Parity parity) {
+  switch (parity) {
+    case Parity::kEven:
+      return PARENB;
+    case Parity::kOdd:
+      return PARENB | PARODD;
+    case Parity::kNone:
+    case Parity::kMark:
+    case Parity::kSpace:
+      break;
+  }
+  return 0;
+}
+
+void setFormat(termios& settings, const UartSettings& line) {
+  settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+  settings.c_cflag |= CLOCAL | CREAD | dataBitsFlag(line.dataBits) | parityFlags(line.parity);
+  if (line.stopBits == 2) settings.c_cflag |= CSTOPB;
   // Received parity is not checked: a scale only hears ENQ and DC1.
   settings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK);
   // With VMIN 1 a non-blocking read gives bytes or EAGAIN, so 0 can only
@@ -52,8 +78,7 @@ std::string systemError(const std::string& what) {
   return what + ": " + std::strerror(errno);
 }
 
-bool configureSerialLine(int fd, LineFormat format, std::uint32_t baud, bool needsSpeed,
-                         std::string& error) {
+bool configureSerialLine(int fd, const UartSettings& line, std::string& error) {
   termios settings{};
   // tcgetattr: 0, or -1 with errno (ENOTTY: not a terminal).
   if (tcgetattr(fd, &settings) != 0) {
@@ -61,22 +86,22 @@ bool configureSerialLine(int fd, LineFormat format, std::uint32_t baud, bool nee
     return false;
   }
   cfmakeraw(&settings);
-  setFormat(settings, format);
+  setFormat(settings, line);
   speed_t code = B0;
-  if (speedCode(baud, code)) {
-    // cfsetispeed, cfsetospeed: 0, or -1 with errno for a speed unknown here.
-    if (cfsetispeed(&settings, code) != 0 || cfsetospeed(&settings, code) != 0) {
-      error = systemError("setting the speed");
-      return false;
-    }
-  } else if (needsSpeed) {
-    error = "the serial driver has no speed " + std::to_string(baud) + " baud";
+  const bool tableSpeed = speedCode(line.baud, code);
+  // cfsetispeed, cfsetospeed: 0, or -1 with errno for a speed unknown here.
+  if (tableSpeed && (cfsetispeed(&settings, code) != 0 || cfsetospeed(&settings, code) != 0)) {
+    error = systemError("setting the speed");
     return false;
   }
   // tcsetattr: 0, or -1 with errno. It succeeds when any one change took;
   // a pseudo-terminal keeps 8 data bits whatever it is asked for.
   if (tcsetattr(fd, TCSANOW, &settings) != 0) {
     error = systemError("applying the line settings");
+    return false;
+  }
+  if (!tableSpeed && !setAnySpeed(fd, line.baud)) {
+    error = systemError("setting the speed " + std::to_string(line.baud) + " baud");
     return false;
   }
   // tcflush: 0, or -1 with errno. Stale bytes from before we owned the line

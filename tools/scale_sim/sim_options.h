@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "uart_settings.h"
+
 namespace scalecheck::sim {
 
 // How the scale is asked for a weight.
@@ -30,8 +32,6 @@ enum class Fault {
   kGarbage,  // random characters without digits, CR or LF instead of frames
 };
 
-enum class LineFormat { k8N1, k7E1 };
-
 enum class LinkKind { kNone, kPty, kDevice, kTcp };
 
 // What a "short" frame keeps: a combined-request reply must be longer than
@@ -56,8 +56,9 @@ struct SimOptions {
   FrameFields frame;
   std::string frameTemplate = kDefaultTemplate;
   std::string framesFile;  // empty: frames come from the template
-  LineFormat line = LineFormat::k8N1;
-  std::uint32_t baud = 9600;
+  UartSettings line;       // the scale's UART: 9600 8N1 unless told
+  double noise = 0.0;      // bit error rate of a pseudo-terminal's line
+  std::uint64_t noiseSeed = 1;
   std::uint32_t delayMs = 20;    // a real scale answers within a few tens of ms
   std::uint32_t intervalMs = 0;  // stream: 0 sends frames back to back
   Fault fault = Fault::kNone;

@@ -49,12 +49,23 @@ What a frame shows (default "ST,GS,+  1.234kg" CR LF):
                        non-empty line is one frame with the same escapes (a
                        frame that ends in CR LF says \r\n)
 
-Line:
-  --8n1, --7e1         8 data bits no parity (default), or 7 data bits even
-                       parity (set on a device; on a pty the bytes are only
-                       cut to 7 bits)
-  --baud N             line speed (default 9600); every link sends at the
-                       pace of the line, 10 bits a character
+Line (the scale's UART; default 9600 8N1):
+  --baud N             rate in bit/s, any from 50 (default 9600)
+  --data 7|8           data bits (default 8)
+  --parity P           none (default), even or odd
+  --stop 1|2           stop bits (default 1)
+  --8n1, --7e1         8 data bits no parity, or 7 data bits even parity,
+                       one stop bit each
+  --noise RATE         --pty only: flip each bit on the line with this
+                       probability, e.g. 0.001 for a bad cable
+  --seed N             the noise's seed (default 1): the same seed flips the
+                       same bits
+  On a pty the reader's end is a UART at the rate and stop bits the reader
+  set (a pty has 8 data bits and no parity): the scale's bits reach it as
+  such a UART takes them, and the reader's bytes reach the scale the same
+  way, so a wrong rate or framing garbles both ways, as on a real line. A
+  device is set to these settings; over TCP the bytes go as they are, at
+  the pace of this line.
 
 Faults:
   --fault F            none (default); silence: sends nothing; short: frames
