@@ -173,10 +173,10 @@ TEST_F(SerialTransportTest, ReplyEndsEightyMillisecondsAfterItsLastByte) {
 // a kind counts once, until the counts are taken.
 TEST_F(SerialTransportTest, LineErrorsAreCountedAndTheBytesKept) {
   openLink();
-  fake.serial.lineErrors = platform::kCommErrorParity | platform::kCommErrorFrame;
+  fake.serial.nextQueryErrors = platform::kCommErrorParity | platform::kCommErrorFrame;
   fake.serial.arriveAfter(10, "\x06");
   EXPECT_EQ(read().bytes, "\x06");
-  fake.serial.lineErrors = platform::kCommErrorFrame | platform::kCommErrorOverrun;
+  fake.serial.nextQueryErrors = platform::kCommErrorFrame | platform::kCommErrorOverrun;
   EXPECT_FALSE(read().ok);
   LineErrorCounts counts = link.transport().takeLineErrors();
   EXPECT_EQ(

@@ -157,8 +157,8 @@ bool FakeSerialPort::clearError(std::uint32_t& errors, platform::CommStatus& sta
   device_.pump();
   // Reset by the query, as ClearCommError does: those of the bytes that
   // arrived, and those a test set for the next query.
-  errors = device_.takeLineErrors() | device_.lineErrors;
-  device_.lineErrors = 0;
+  errors = device_.takeLineErrors() | device_.nextQueryErrors;
+  device_.nextQueryErrors = 0;
   status.inQueue = static_cast<std::uint32_t>(device_.receiveQueue().size());
   status.outQueue = 0;
   return true;

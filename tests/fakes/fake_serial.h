@@ -79,8 +79,9 @@ class FakeSerialDevice {
   bool removed = false;
   // What a call made to fail reports.
   platform::OsError failureReported{platform::FailureKind::kOther, 5};
-  // Line errors (kCommError* bits) the next status query reports and resets.
-  std::uint32_t lineErrors = 0;
+  // Line errors (kCommError* bits) the next status query reports besides
+  // those of the bytes that arrived, and resets.
+  std::uint32_t nextQueryErrors = 0;
 
   // --- what the code did
   const std::vector<SerialCall>& calls() const { return calls_; }
