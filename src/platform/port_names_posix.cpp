@@ -69,7 +69,7 @@ bool isOwnTerminal(const std::string& device) {
 }
 
 std::string missingPortFolder() {
-  const std::string folder = systemPortListRoots().portDir;
+  std::string folder = systemPortListRoots().portDir;
   struct stat entry {};
   if (folder.empty() || (stat(folder.c_str(), &entry) == 0 && S_ISDIR(entry.st_mode))) return "";
   return folder;
