@@ -130,6 +130,17 @@ std::string quoted(const std::string& argument) {
   return kOpenQuote.c_str() + text + kCloseQuote.c_str();
 }
 
+// The refusal of `value`, given with `option`, for `why`.
+std::string valueRefusal(const char* option, const std::string& value, const std::string& why) {
+  return kBadValueOf.c_str() + std::string(option) + kBadValue.c_str() + quoted(value) + why;
+}
+
+// A device given by a port's name alone ("ttyUSB0"), to be looked up; not
+// a path.
+bool isPortName(const std::string& device) {
+  return !device.empty() && device.find_first_of("/\\") == std::string::npos;
+}
+
 CommandLine usageError(const std::string& error) {
   CommandLine line;
   line.action = ProgramAction::kUsageError;
@@ -370,14 +381,6 @@ CommandLine checkedOnSystem(CommandLine line, platform::Services& services, Port
     refusal = traceRefusal(line.tracePath, services.files);
   }
   return refusal.empty() ? line : usageError(refusal);
-}
-
-std::string valueRefusal(const char* option, const std::string& value, const std::string& why) {
-  return kBadValueOf.c_str() + std::string(option) + kBadValue.c_str() + quoted(value) + why;
-}
-
-bool isPortName(const std::string& device) {
-  return !device.empty() && device.find_first_of("/\\") == std::string::npos;
 }
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments) {

@@ -42,14 +42,6 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 // it is a data file or cannot be written. Other actions pass unchanged.
 CommandLine checkedOnSystem(CommandLine line, platform::Services& services, PortFacts& ports);
 
-// The refusal of `value`, given with `option`, for `why`: what a usage
-// error says once the system has been asked about the value.
-std::string valueRefusal(const char* option, const std::string& value, const std::string& why);
-
-// True for a device given by a port's name alone ("ttyUSB0"), which is to
-// be looked up; false for a path.
-bool isPortName(const std::string& device);
-
 // The help of --help, and the one line shown after a mistake: Windows-1251,
 // each line ending in CR LF.
 std::string usageText();
