@@ -22,9 +22,9 @@ constexpr auto kMissingPortFolder = cp1251("Внимание: папки «");
 constexpr auto kNotMapped =
     cp1251("» из SCALECHECK_PORT_DIR нет, номера COM-портов открываются без сопоставления.\r\n");
 
-// COM numbers are mapped through $SCALECHECK_PORT_DIR: a name there that
-// leads nowhere would otherwise pass unnoticed, the run reaching another
-// port than meant.
+// COM numbers are mapped through $SCALECHECK_PORT_DIR: a misspelt folder
+// would otherwise pass unnoticed, comN reaching the system's own port
+// rather than the one mapped.
 void warnOfMissingPortFolder(platform::Console& console, PortFacts& ports) {
   const std::string folder = ports.missingPortFolder();
   if (folder.empty()) return;
