@@ -49,6 +49,8 @@ TEST(Program, PollsAsAskedAndEndsWithTheSummary) {
   EXPECT_FALSE(program.fake.serial.isOpen);
 }
 
+// The exit status, how the output ends, and what of it went to standard
+// error: a failure from its own line on, its line break included.
 TEST(Program, ExitStatusSaysHowTheRunWent) {
   const std::string kTcpNotConnected =
       "\r\nНе смог подключиться к весам. 109, Ошибка подключения клиента TCP.";
@@ -59,46 +61,58 @@ TEST(Program, ExitStatusSaysHowTheRunWent) {
     std::vector<std::string> arguments;
     bool portPresent;
     int status;
-    std::string tail;  // how the output ends
+    std::string tail;    // how the output ends
+    std::size_t errors;  // how much of the tail went to standard error
   };
+  const std::string usage =
+      "Ошибка в параметрах: у --data неверное значение «6», нужно 7 или 8.\r\nЗапуск: scalecheck "
+      "[--port ПОРТ | --tcp АДРЕС:ПОРТ] [параметры]; подробнее: scalecheck --help\r\n";
+  const std::string noDevice =
+      testing::kPortNotOpened +
+      "\r\nПорт fake:/dev/ttyUSB7: такого устройства нет. Найдены порты: ttyUSB0 (FTDI).\r\n";
+  const std::string noConnection =
+      kTcpNotConnected + "\r\n10.0.0.9:4001: нет ответа за 2048 мс. " + kNoAnswerCheck;
+  const std::string longNameNoConnection =
+      kTcpNotConnected + "\r\nscale-in-the-far-warehouse.example.com:4001 (10.0.0.9): нет " +
+      "ответа за 2048 мс. " + kNoAnswerCheck;
+  const std::string nameNotFound =
+      kTcpNotConnected +
+      "\r\nАдрес nowhere.example не найден. Проверьте написание имени и настройки DNS.\r\n";
   const Case cases[] = {
       {"silent scale",
        {"--port", "com1", "--count", "2"},
        true,
        kExitNoReading,
        testing::kNoData + testing::kNoData +
-           "\r\nОпросов: 2, показаний: 0, ошибок: 2 (110: 2), самая длинная серия ошибок: 2.\r\n"},
+           "\r\nОпросов: 2, показаний: 0, ошибок: 2 (110: 2), самая длинная серия ошибок: 2.\r\n",
+       0},
       {"no device",
        {"--port", "/dev/ttyUSB7"},
        false,
        kExitNotOpened,
-       testing::kPortNotOpened +
-           "\r\nПорт fake:/dev/ttyUSB7: такого устройства нет. Найдены порты: ttyUSB0 (FTDI).\r\n"},
+       noDevice,
+       noDevice.size() - 2},
       {"no connection",
        {"--tcp", "10.0.0.9:4001"},
        true,
        kExitNotOpened,
-       kTcpNotConnected + "\r\n10.0.0.9:4001: нет ответа за 2048 мс. " + kNoAnswerCheck},
+       noConnection,
+       noConnection.size() - 2},
       {"a name of any length, looked up",
        {"--tcp", "scale-in-the-far-warehouse.example.com:4001"},
        true,
        kExitNotOpened,
-       kTcpNotConnected + "\r\nscale-in-the-far-warehouse.example.com:4001 (10.0.0.9): нет " +
-           "ответа за 2048 мс. " + kNoAnswerCheck},
+       longNameNoConnection,
+       longNameNoConnection.size() - 2},
       {"a name not found",
        {"--tcp", "nowhere.example:4001"},
        true,
        kExitNotOpened,
-       kTcpNotConnected +
-           "\r\nАдрес nowhere.example не найден. Проверьте написание имени и настройки DNS.\r\n"},
-      {"usage",
-       {"--port", "com1", "--data", "6"},
-       true,
-       kExitUsage,
-       "Ошибка в параметрах: у --data неверное значение «6», нужно 7 или 8.\r\nЗапуск: scalecheck "
-       "[--port ПОРТ | --tcp АДРЕС:ПОРТ] [параметры]; подробнее: scalecheck --help\r\n"},
-      {"version", {"--version"}, true, 0, "scalecheck 1.1.0\r\n"},
-      {"list", {"--list"}, true, 0, "  ttyUSB0  /dev/ttyUSB0  FTDI\r\n"},
+       nameNotFound,
+       nameNotFound.size() - 2},
+      {"usage", {"--port", "com1", "--data", "6"}, true, kExitUsage, usage, usage.size()},
+      {"version", {"--version"}, true, 0, "scalecheck 1.1.0\r\n", 0},
+      {"list", {"--list"}, true, 0, "  ttyUSB0  /dev/ttyUSB0  FTDI\r\n", 0},
   };
   for (const Case& c : cases) {
     ProgramRun program;
@@ -114,6 +128,47 @@ TEST(Program, ExitStatusSaysHowTheRunWent) {
     EXPECT_EQ(program.status, c.status) << c.what;
     EXPECT_EQ(output.substr(output.size() - std::min(output.size(), c.tail.size())), c.tail)
         << c.what << ": " << output;
+    EXPECT_EQ(utf8(program.console.errors), c.tail.substr(c.tail.size() - c.errors)) << c.what;
+  }
+}
+
+// What the command line names is checked before anything opens: a port's
+// name is looked up and its device opened; a trace that cannot be written
+// is refused (status 2, on standard error alone); a missing COM mapping
+// folder is said and the run goes on. The refusals of names that lead
+// nowhere, of the own terminal and of a data file run end to end.
+TEST(Program, TheCommandLineIsCheckedAgainstTheSystemFirst) {
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string errors;
+    std::string opened;  // the port opened, if any
+  };
+  const Case cases[] = {
+      {{"--port", "ttyUSB0", "--count", "1"}, kExitNoReading, "", "/dev/ttyUSB0"},
+      {{"--port", "com1", "--trace", "locked.txt"},
+       kExitUsage,
+       "у --trace неверное значение «locked.txt», в этот файл нельзя дописывать: нет прав на "
+       "запись",
+       ""},
+      {{"--port", "com1", "--count", "1"},
+       kExitNoReading,
+       "Внимание: папки «/nowhere» из SCALECHECK_PORT_DIR нет",
+       "com1"},
+  };
+  for (const Case& c : cases) {
+    ProgramRun program;
+    program.ports.named["ttyUSB0"] = "/dev/ttyUSB0";
+    program.ports.missingFolder = c.opened == "com1" ? "/nowhere" : "";
+    program.fake.files.unwritable.insert("locked.txt");
+    const std::string output = program.run(c.arguments);
+    EXPECT_EQ(program.status, c.status) << output;
+    EXPECT_NE(utf8(program.console.errors).find(c.errors), std::string::npos) << output;
+    if (c.status == kExitUsage) {
+      EXPECT_EQ(program.console.errors, program.console.output) << "nothing on standard output";
+    }
+    EXPECT_EQ(program.fake.serialPorts.namesOpened,
+              c.opened.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.opened});
   }
 }
 
@@ -132,23 +187,28 @@ TEST(Program, AnotherHolderOfThePortIsNamedAndPollingGoesOn) {
   EXPECT_EQ(program.status, 0);
 }
 
-// A trace file that cannot be written at first: said once, its lines kept
-// and written in order once it can be; the bytes of a failed poll in it.
+// A trace file that cannot be written for a while: said once, its lines
+// kept and written in order once it can be; the bytes of a failed poll in
+// it.
 TEST(Program, TheTraceHoldsEveryByteAlsoOfAFailedPoll) {
   ProgramRun program;
   ScriptedScale().twoStep(program.fake.serial, kFrame, std::string(1, testing::kNak));
-  program.fake.files.unwritable.insert("t.txt");
+  // Writable when the run starts (else it would be refused), then not
+  // until poll 2.
   program.fake.clock.onAdvance([&program] {
-    if (program.fake.clock.now() >= 2500) program.fake.files.unwritable.clear();
+    if (program.fake.clock.now() < 3000) {
+      program.fake.files.unwritable.insert("t.txt");
+    } else {
+      program.fake.files.unwritable.clear();
+    }
   });
   const std::string output = program.run({"--port", "com1", "--count", "2", "--trace", "t.txt"});
-  EXPECT_NE(output.find("\r\n  Опрос: fake:com1, 9600,None,8,1\r\n"
+  EXPECT_NE(output.find("\r\n  Опрос: fake:com1, 9600,None,8,1\r\n" + testing::kNoData +
                         "\r\nФайл t.txt не записывается: нет прав на запись. Его записи ждут в "
                         "памяти и будут дописаны, когда файл станет доступен.\r\n" +
                         testing::kNoData +
                         "\r\nФайл t.txt снова записывается, ожидавшие записи "
-                        "дописаны.\r\n" +
-                        testing::kNoData + "\r\nОпросов: 2,"),
+                        "дописаны.\r\n\r\nОпросов: 2,"),
             std::string::npos)
       << output;
   const std::string trace = program.fake.files.contents["t.txt"];

@@ -2,9 +2,13 @@
 
 #include <map>
 
+#include "console/file_watch.h"
 #include "console/line_settings.h"
+#include "console/measurement_log.h"
 #include "console/system_text.h"
 #include "link/bounded_text.h"
+#include "link/scale_link.h"
+#include "link/serial_transport.h"
 #include "platform/com_number.h"
 #include "platform/cp1251.h"
 #include "platform/stored_text.h"
@@ -26,8 +30,9 @@ constexpr auto kNotBoth = cp1251("--port и --tcp не сочетаются, н�
 constexpr auto kSerialOnly = cp1251(" задаётся только вместе с --port");
 constexpr auto kBadValueOf = cp1251("у ");
 constexpr auto kBadValue = cp1251(" неверное значение ");
-constexpr auto kPortValues =
-    cp1251("нужен comN или N (1..256) либо путь к устройству, например /dev/ttyUSB0");
+constexpr auto kPortValues = cp1251(
+    "нужен comN или N (1..256), имя порта из списка --list либо путь к устройству, например "
+    "/dev/ttyUSB0");
 constexpr auto kTcpValues =
     cp1251("нужен АДРЕС:ПОРТ, например 10.0.0.5:4001 или scale.example.com:4001 (порт 1..65535)");
 constexpr auto kSettingsValues = cp1251("нужен вариант 1 или 2");
@@ -37,6 +42,14 @@ constexpr auto kParityValues = cp1251("нужно none, even или odd");
 constexpr auto kStopValues = cp1251("нужно 1 или 2");
 constexpr auto kCountValues = cp1251("нужно число опросов от 1");
 constexpr auto kTraceValues = cp1251("нужно имя файла");
+
+constexpr auto kNoSuchPort = cp1251(": такого порта нет");
+constexpr auto kLookedIn = cp1251(" (искали ");
+constexpr auto kLeadsToOwnTerminal =
+    cp1251("--port ведёт к терминалу, в котором работает сама программа (");
+constexpr auto kNotToTheScale = cp1251("), а не к порту весов");
+constexpr auto kDataFile = cp1251(": в этот файл программа пишет свои данные, нужен другой");
+constexpr auto kCannotAppend = cp1251(", в этот файл нельзя дописывать");
 
 constexpr auto kUsageLine = cp1251(
     "Запуск: scalecheck [--port ПОРТ | --tcp АДРЕС:ПОРТ] [параметры]; подробнее: scalecheck "
@@ -54,8 +67,9 @@ constexpr auto kUsage = cp1251(R"(Проверка связи с весами Ta
 
 С --port или --tcp вопросов нет: программа сразу опрашивает весы, как после
 ответов на вопросы, до Esc, Ctrl+C или N опросов (--count).
-  --port ПОРТ        com1, COM1 или 1 (1..256) либо путь к устройству,
-                     например /dev/ttyUSB0 или /dev/serial/by-id/...
+  --port ПОРТ        com1, COM1 или 1 (1..256), имя порта из списка --list
+                     (ttyUSB0) либо путь к устройству, например /dev/ttyUSB0
+                     или /dev/serial/by-id/...
   --settings 1|2     1: 9600,None,8,1 (по умолчанию); 2: 9600,Even,7,1 (RLV)
   --baud N           скорость, бит/с (например 1200 ... 115200)
   --data 7|8         биты данных
@@ -112,9 +126,20 @@ constexpr KnownOption kOptions[] = {
 using GivenOptions = std::map<Option, std::pair<const KnownOption*, std::string>>;
 
 std::string quoted(const std::string& argument) {
-  std::string text = shownName(argument.substr(0, kShownArgumentLength));
+  std::string text = shownArgument(argument.substr(0, kShownArgumentLength));
   if (argument.size() > kShownArgumentLength) text += "...";
   return kOpenQuote.c_str() + text + kCloseQuote.c_str();
+}
+
+// The refusal of `value`, given with `option`, for `why`.
+std::string valueRefusal(const char* option, const std::string& value, const std::string& why) {
+  return kBadValueOf.c_str() + std::string(option) + kBadValue.c_str() + quoted(value) + why;
+}
+
+// A device given by a port's name alone ("ttyUSB0"), to be looked up; not
+// a path.
+bool isPortName(const std::string& device) {
+  return !device.empty() && device.find_first_of("/\\") == std::string::npos;
 }
 
 CommandLine usageError(const std::string& error) {
@@ -125,8 +150,7 @@ CommandLine usageError(const std::string& error) {
 }
 
 CommandLine badValue(const KnownOption& known, const std::string& value, const char* expected) {
-  return usageError(kBadValueOf.c_str() + std::string(known.name) + kBadValue.c_str() +
-                    quoted(value) + ", " + expected);
+  return usageError(valueRefusal(known.name, value, std::string(", ") + expected));
 }
 
 const KnownOption* findOption(const std::string& name) {
@@ -156,18 +180,21 @@ std::string lowerAscii(std::string text) {
   return text;
 }
 
-// "comN", "COMN" or "N" as the dialog takes them; a name with a slash or a
-// backslash is a device path ("/dev/ttyUSB0", "\\.\COM12").
+// "comN", "COMN" or "N" as the dialog takes them. Any other name is a
+// device: a path ("/dev/ttyUSB0", "\\.\COM12"), or a port's name as --list
+// shows it ("ttyUSB0"), which the program looks up before the run. A name
+// that can only mean a COM number is refused when the number is out of
+// range.
 bool parsePort(const std::string& text, LinkSettings& settings) {
-  if (text.find_first_of("/\\") != std::string::npos) {
-    settings.devicePath = text;
+  const bool prefixed = text.size() >= 3 && lowerAscii(text.substr(0, 3)) == "com";
+  const std::string digits = prefixed ? text.substr(3) : text;
+  std::uint64_t number = 0;
+  if (parseNumber(digits, 1, platform::kHighestComNumber, number)) {
+    settings.comNumber = static_cast<std::int32_t>(number);
     return true;
   }
-  const bool prefixed = text.size() > 3 && lowerAscii(text.substr(0, 3)) == "com";
-  std::uint64_t number = 0;
-  if (!parseNumber(prefixed ? text.substr(3) : text, 1, platform::kHighestComNumber, number))
-    return false;
-  settings.comNumber = static_cast<std::int32_t>(number);
+  if (digits.find_first_not_of("0123456789") == std::string::npos) return false;
+  settings.devicePath = text;
   return true;
 }
 
@@ -305,7 +332,61 @@ CommandLine pollCommand(const GivenOptions& given) {
   return line;
 }
 
+// A port's name becomes the device it leads to; refused, naming the places
+// looked at, when it leads nowhere.
+std::string portNameRefusal(LinkSettings& settings, PortFacts& ports) {
+  if (!isPortName(settings.devicePath)) return "";
+  const platform::PortNameLookup lookup = ports.lookUpName(settings.devicePath);
+  if (!lookup.device.empty()) {
+    settings.devicePath = lookup.device;
+    return "";
+  }
+  std::string why = kNoSuchPort.c_str();
+  const char* separator = kLookedIn.c_str();
+  for (const std::string& place : lookup.places) {
+    why += separator + shownArgument(place);
+    separator = ", ";
+  }
+  if (!lookup.places.empty()) why += ")";
+  return valueRefusal("--port", settings.devicePath, why + ", " + kPortValues.c_str());
+}
+
+// Requests written to the program's own terminal would land on the
+// operator's screen, and its keys would be read as the scale's replies.
+std::string ownTerminalRefusal(const LinkSettings& settings, platform::Services& services,
+                               PortFacts& ports) {
+  const std::string device = SerialTransport(services.serialPorts, services.clock).target(settings);
+  if (!ports.isOwnTerminal(device)) return "";
+  return kLeadsToOwnTerminal.c_str() + shownArgument(device) + kNotToTheScale.c_str();
+}
+
+// A trace in a data file would mix its lines with the records; one that
+// cannot be written is better refused now than found empty after the run.
+// The file is created here, as the run would create it.
+std::string traceRefusal(const std::string& path, platform::Files& files) {
+  for (const char* data : {kMeasurementLogPath, kDeviceDumpPath}) {
+    if (platform::sameFile(path.c_str(), data))
+      return valueRefusal("--trace", path, kDataFile.c_str());
+  }
+  platform::OsError error;
+  if (files.appendText(path.c_str(), "", 0, error)) return "";
+  return valueRefusal("--trace", path, kCannotAppend.c_str() + whyNotWritten(error));
+}
+
 }  // namespace
+
+CommandLine checkedOnSystem(CommandLine line, platform::Services& services, PortFacts& ports) {
+  if (line.action != ProgramAction::kPoll) return line;
+  std::string refusal;
+  if (line.settings.mode == LinkMode::kRs232) {
+    refusal = portNameRefusal(line.settings, ports);
+    if (refusal.empty()) refusal = ownTerminalRefusal(line.settings, services, ports);
+  }
+  if (refusal.empty() && !line.tracePath.empty()) {
+    refusal = traceRefusal(line.tracePath, services.files);
+  }
+  return refusal.empty() ? line : usageError(refusal);
+}
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine line;

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "console/port_facts.h"
 #include "link/link_settings.h"
+#include "platform/services.h"
 
 namespace scalecheck::console {
 
@@ -20,7 +22,7 @@ enum class ProgramAction : std::uint8_t {
 
 struct CommandLine {
   ProgramAction action = ProgramAction::kDialog;
-  LinkSettings settings;        // kPoll: the link to poll
+  LinkSettings settings;        // kPoll: the link to poll; a port's name is yet to be looked up
   std::uint32_t pollLimit = 0;  // kPoll: polls before the run ends; 0: until Esc or Ctrl+C
   std::string tracePath;        // kPoll: the trace file; empty for none
   std::string error;            // kUsageError: what is wrong, naming the argument (Windows-1251)
@@ -33,6 +35,12 @@ struct CommandLine {
 // option's value follows it, or is joined to it by '=' (--baud=19200).
 // Given twice, the later value counts.
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);
+
+// The run `line` asks for, checked against the system before anything
+// opens: a port's name looked up (refused when it leads nowhere), the
+// program's own terminal refused as a port, and a trace file refused when
+// it is a data file or cannot be written. Other actions pass unchanged.
+CommandLine checkedOnSystem(CommandLine line, platform::Services& services, PortFacts& ports);
 
 // The help of --help, and the one line shown after a mistake: Windows-1251,
 // each line ending in CR LF.

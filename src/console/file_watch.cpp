@@ -19,7 +19,9 @@ constexpr auto kRecordsWait =
 constexpr auto kWrittenAgain = cp1251(" снова записывается, ожидавшие записи дописаны.");
 constexpr auto kRecordsLost = cp1251("\r\nФайл был недоступен, потеряно записей:");
 
-std::string why(const platform::OsError& error) {
+}  // namespace
+
+std::string whyNotWritten(const platform::OsError& error) {
   switch (error.kind) {
     case FailureKind::kNoPermission:
       return kNoPermission.c_str();
@@ -30,10 +32,9 @@ std::string why(const platform::OsError& error) {
   }
 }
 
-}  // namespace
-
 std::string fileUnwritableText(const std::string& name, const platform::OsError& error) {
-  return kFile.c_str() + shownName(name) + kNotWritten.c_str() + why(error) + kRecordsWait.c_str();
+  return kFile.c_str() + shownName(name) + kNotWritten.c_str() + whyNotWritten(error) +
+         kRecordsWait.c_str();
 }
 
 std::string fileWritableAgainText(const std::string& name) {

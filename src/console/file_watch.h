@@ -36,4 +36,7 @@ class FileWatch {
 std::string fileUnwritableText(const std::string& name, const platform::OsError& why);
 std::string fileWritableAgainText(const std::string& name);
 
+// Why a file cannot be written, after a colon: ": нет прав на запись".
+std::string whyNotWritten(const platform::OsError& error);
+
 }  // namespace scalecheck::console

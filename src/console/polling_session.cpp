@@ -23,15 +23,18 @@ namespace {
 using platform::cp1251;
 using platform::FailureKind;
 
-constexpr auto kCannotConnect = cp1251("\r\nНе смог подключиться к весам. ");
+constexpr auto kCannotConnect = cp1251("Не смог подключиться к весам. ");
 
+// The line break before it ends the line shown so far; the failure itself
+// goes where failures go.
 void reportOpenFailure(const ScaleLink& link, platform::Console& console) {
   char message[kErrorTextSize];
   std::int32_t detail = 0;
   link.errorText(message, &detail);
   char number[16];
   std::snprintf(number, sizeof number, "%d, ", static_cast<int>(detail));
-  writeText(console, kCannotConnect.c_str() + std::string(number) + message);
+  writeText(console, "\r\n");
+  writeErrorText(console, kCannotConnect.c_str() + std::string(number) + message);
 }
 
 // Why the open failed, from the link's OS error and what the system says
@@ -165,7 +168,7 @@ SessionEnd runPollingSession(ScaleLink& link, platform::Console& console,
                              const SessionOptions& options) {
   if (!link.open()) {
     reportOpenFailure(link, console);
-    writeText(console, openFailureReason(link, ports));
+    writeErrorText(console, openFailureReason(link, ports));
     return SessionEnd::kNotOpened;
   }
   const bool warned = warnOfOtherHolders(link, console, ports);

@@ -15,6 +15,11 @@ class SystemPortFacts final : public PortFacts {
   std::string missingGroup(const std::string& device) override {
     return platform::missingGroupFor(device);
   }
+  platform::PortNameLookup lookUpName(const std::string& name) override {
+    return platform::lookUpPortName(name);
+  }
+  bool isOwnTerminal(const std::string& device) override { return platform::isOwnTerminal(device); }
+  std::string missingPortFolder() override { return platform::missingPortFolder(); }
 };
 
 }  // namespace

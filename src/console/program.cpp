@@ -5,6 +5,7 @@
 #include "console/open_failure_reason.h"
 #include "console/polling_session.h"
 #include "console/tcp_address.h"
+#include "console/system_text.h"
 #include "console/version.h"
 #include "console/write_text.h"
 #include "link/scale_link.h"
@@ -18,14 +19,29 @@ using platform::cp1251;
 
 constexpr auto kUsageError = cp1251("Ошибка в параметрах: ");
 constexpr auto kPolling = cp1251("\r\n  Опрос: ");
+constexpr auto kMissingPortFolder = cp1251("Внимание: папки «");
+constexpr auto kNotMapped =
+    cp1251("» из SCALECHECK_PORT_DIR нет, номера COM-портов открываются без сопоставления.\r\n");
+
+// COM numbers are mapped through $SCALECHECK_PORT_DIR: a misspelt folder
+// would otherwise pass unnoticed, comN reaching the system's own port
+// rather than the one mapped.
+void warnOfMissingPortFolder(platform::Console& console, PortFacts& ports) {
+  const std::string folder = ports.missingPortFolder();
+  if (folder.empty()) return;
+  writeErrorText(console, kMissingPortFolder.c_str() + shownArgument(folder) + kNotMapped.c_str());
+}
 
 // The banner's first lines, then the link polled as after the dialog;
 // no key is waited for, so that scripts can run it without a terminal.
 int pollFromCommandLine(const CommandLine& line, platform::Console& console,
                         platform::Services& services, PortFacts& ports) {
+  LinkSettings settings = line.settings;
+  if (settings.mode == LinkMode::kRs232 && settings.devicePath.empty()) {
+    warnOfMissingPortFolder(console, ports);
+  }
   platform::selectLocale("ru-RU");
   writeTitle(console);
-  LinkSettings settings = line.settings;
   lookUpHostName(settings, services.sockets);
   ScaleLink link(settings, services);
   writeText(console, kPolling.c_str() + linkDescription(link));
@@ -50,7 +66,10 @@ int pollFromCommandLine(const CommandLine& line, platform::Console& console,
 
 int runProgram(const std::vector<std::string>& arguments, platform::Console& console,
                platform::Services& services, PortFacts& ports) {
-  const CommandLine line = parseCommandLine(arguments);
+  // A run with options serves a shell or a script; the dialog keeps the
+  // console as it always was.
+  if (!arguments.empty()) console.followShellConventions();
+  const CommandLine line = checkedOnSystem(parseCommandLine(arguments), services, ports);
   int status = 0;
   switch (line.action) {
     case ProgramAction::kDialog:
@@ -66,13 +85,20 @@ int runProgram(const std::vector<std::string>& arguments, platform::Console& con
       writeText(console, std::string("scalecheck ") + programVersion() + "\r\n");
       return 0;
     case ProgramAction::kListPorts:
+      warnOfMissingPortFolder(console, ports);
       writeText(console, portListText(ports.listPorts()));
       return 0;
     case ProgramAction::kUsageError:
-      writeText(console, kUsageError.c_str() + line.error + ".\r\n" + usageLine());
+      writeErrorText(console, kUsageError.c_str() + line.error + ".\r\n" + usageLine());
       return kExitUsage;
   }
-  writeText(console, "\r\n");
+  // The reasons of a link that did not open went where failures go; the
+  // line break that ends them goes there too.
+  if (status == kExitNotOpened) {
+    writeErrorText(console, "\r\n");
+  } else {
+    writeText(console, "\r\n");
+  }
   return status;
 }
 

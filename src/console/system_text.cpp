@@ -1,16 +1,33 @@
 #include "console/system_text.h"
 
+#include "platform/argument_text.h"
 #include "platform/cp1251.h"
 
 namespace scalecheck::console {
 
-std::string shownName(const std::string& name) {
-  std::string text = name;
+namespace {
+
+// Every byte for which `refused` holds becomes '?'.
+template <typename Refused>
+std::string withQuestionMarks(std::string text, Refused refused) {
   for (char& c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte > 0x7E) c = '?';
+    if (refused(static_cast<unsigned char>(c))) c = '?';
   }
   return text;
+}
+
+}  // namespace
+
+std::string shownName(const std::string& name) {
+  return withQuestionMarks(name, [](unsigned char byte) { return byte < 0x20 || byte > 0x7E; });
+}
+
+// Windows-1251 has no control characters above 0x7F, and no character at
+// 0x98.
+std::string shownArgument(const std::string& argument) {
+  return withQuestionMarks(platform::argumentAs1251(argument), [](unsigned char byte) {
+    return byte < 0x20 || byte == 0x7F || byte == 0x98;
+  });
 }
 
 std::string osText(const platform::OsError& error) {

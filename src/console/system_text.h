@@ -14,6 +14,10 @@ namespace scalecheck::console {
 // sequences to the terminal.
 std::string shownName(const std::string& name);
 
+// A command-line argument as the operator typed it, in Windows-1251 (see
+// argumentAs1251), control characters as '?' like shownName's.
+std::string shownArgument(const std::string& argument);
+
 // The OS's description of an error on one line, without a closing full stop.
 std::string osText(const platform::OsError& error);
 

@@ -16,4 +16,9 @@ inline void writeText(platform::Console& console, const std::string& text) {
   console.write(text.data(), text.size());
 }
 
+// A Windows-1251 text that reports a failure, where failures go.
+inline void writeErrorText(platform::Console& console, const std::string& text) {
+  console.writeError(text.data(), text.size());
+}
+
 }  // namespace scalecheck::console

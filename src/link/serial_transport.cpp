@@ -63,13 +63,14 @@ SerialTransport::SerialTransport(platform::SerialPorts& ports, platform::Clock& 
     : ports_(ports), clock_(clock) {}
 
 std::string SerialTransport::target(const LinkSettings& settings) const {
-  return ports_.deviceFor(portNameOf(settings).c_str());
+  return device_.empty() ? ports_.deviceFor(portNameOf(settings).c_str()) : device_;
 }
 
 bool SerialTransport::open(const LinkSettings& settings, LinkError& lastError) {
   if (port_) return true;  // opened already; the settings cannot have changed
+  if (device_.empty()) device_ = target(settings);
   platform::OsError error;
-  std::unique_ptr<platform::SerialPort> port = ports_.open(portNameOf(settings).c_str(), error);
+  std::unique_ptr<platform::SerialPort> port = ports_.open(device_.c_str(), error);
   if (!port) {
     noteFailure(error);
     lastError = LinkError::kSerialOpen;

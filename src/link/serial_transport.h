@@ -49,7 +49,8 @@ class SerialTransport final : public Transport {
   // Over RS-232 the reply's own first-byte wait is the only wait.
   std::uint32_t combinedReplyDelayMs() const override { return 0; }
 
-  // The device `settings` name: a path, or "com3" on Windows.
+  // The device `settings` name: a path, or "com3" on Windows; once opened,
+  // the device opened.
   std::string target(const LinkSettings& settings) const override;
   LineErrorCounts takeLineErrors() override;
   // The open port, or null: for tests that drive the port beneath.
@@ -64,6 +65,10 @@ class SerialTransport final : public Transport {
   platform::Clock& clock_;
   std::unique_ptr<platform::SerialPort> port_;
   LineErrorCounts lineErrors_;
+  // The device the port's name led to at the first open. Every later open
+  // (the device came back after it went away) opens that one again: a COM
+  // mapping that is missing for a while must not lead to another device.
+  std::string device_;
 };
 
 }  // namespace scalecheck

@@ -15,6 +15,14 @@ class Console {
   // text that an output held up (its reader no longer reading) cannot take
   // within a bound is dropped.
   virtual void write(const char* text1251, std::size_t length) = 0;
+  // Writes a text that reports a failure: to standard error once shell
+  // conventions are followed, else as write does.
+  virtual void writeError(const char* text1251, std::size_t length) = 0;
+  // From now on the program serves a shell or a script (a run with
+  // options): failures go to standard error, and on POSIX a stream that is
+  // no terminal gets its lines ended by LF alone. A terminal still receives
+  // the same bytes in the same order; Windows keeps CR LF everywhere.
+  virtual void followShellConventions() = 0;
   // Reads one echoed line, without its line end, into `buffer` (NUL
   // terminated, at most size - 1 bytes). The rest of a longer line is read
   // and discarded. At the end of input the line is empty.

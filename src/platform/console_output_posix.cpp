@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <string>
 
 #include "platform/console_terminal_posix.h"
 #include "platform/monotonic_posix.h"
@@ -21,29 +22,31 @@ namespace {
 // is typed). One second is the poll loop's own period, so a reading is
 // delayed by at most that; its text is dropped, the log still has it.
 constexpr int kOutputBoundMs = 1000;
-// Bytes written at a time. Standard output kept blocking is written only
+// Bytes written at a time. A stream kept blocking is written only
 // when poll reports room, and a terminal or pipe that does has room for
 // this much.
 constexpr std::size_t kChunk = 256;
 
-// A description of standard output of this process's own, non-blocking, so
-// that a write returns when the output cannot take the bytes, while the one
+// A description of the stream `fd` of this process's own, non-blocking, so
+// that a write returns when the stream cannot take the bytes, while the one
 // shared with the shell stays as it is. Only for a terminal or a pipe: a
 // file never holds a write up, and reopened it would be written from its
 // start. fstat: 0, or -1 with errno. open: a descriptor, or -1 with errno
 // (EACCES for a terminal of another user, ENXIO for a pipe without reader,
-// ENOENT without /proc); standard output itself is written then.
-int openOwnOutput() {
+// ENOENT without /proc); the stream itself is written then.
+int openOwnDescription(int fd) {
   struct stat info {};
-  if (fstat(STDOUT_FILENO, &info) != 0) return -1;
+  if (fstat(fd, &info) != 0) return -1;
   if (!S_ISCHR(info.st_mode) && !S_ISFIFO(info.st_mode)) return -1;
-  return ::open("/proc/self/fd/1", O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  return ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 }
 
 }  // namespace
 
-BoundedOutput::BoundedOutput(int wakeFd) : fd_(openOwnOutput()), ownFd_(fd_ >= 0), wakeFd_(wakeFd) {
-  if (!ownFd_) fd_ = STDOUT_FILENO;
+BoundedOutput::BoundedOutput(int fd, int wakeFd)
+    : fd_(openOwnDescription(fd)), ownFd_(fd_ >= 0), wakeFd_(wakeFd) {
+  if (!ownFd_) fd_ = fd;
 }
 
 BoundedOutput::~BoundedOutput() {

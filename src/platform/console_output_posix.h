@@ -5,13 +5,15 @@
 
 namespace scalecheck::platform {
 
-// Standard output whose every write has a bound: text that the output
-// cannot take in time is dropped rather than waited for without end.
+// Standard output or standard error, every write with a bound: text that
+// the stream cannot take in time is dropped rather than waited for without
+// end.
 class BoundedOutput {
  public:
-  // `wakeFd` (-1: none) turns readable when a stop is requested, which ends
-  // a wait for the output at once.
-  explicit BoundedOutput(int wakeFd);
+  // `fd` is the stream (STDOUT_FILENO, STDERR_FILENO). `wakeFd` (-1: none)
+  // turns readable when a stop is requested, which ends a wait for the
+  // stream at once.
+  BoundedOutput(int fd, int wakeFd);
   ~BoundedOutput();
   BoundedOutput(const BoundedOutput&) = delete;
   BoundedOutput& operator=(const BoundedOutput&) = delete;

@@ -50,11 +50,41 @@ struct WakePipe {
 
 namespace terminal = console_terminal;
 
+// The texts end their lines with CR LF, as the Windows console wants; shell
+// tools reading a pipe or a file on POSIX expect LF alone.
+std::string withLfLineEnds(const std::string& text) {
+  std::string lf;
+  lf.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') lf += text[i];
+  }
+  return lf;
+}
+
+// Standard output or standard error, and how its lines end.
+struct Stream {
+  Stream(int stream, int wakeFd) : fd(stream), output(stream, wakeFd) {}
+
+  void write(const char* text1251, std::size_t length) {
+    if (text1251 == nullptr || length == 0) return;
+    const std::string utf8 = cp1251ToUtf8(text1251, length);
+    const std::string text = lfLineEnds ? withLfLineEnds(utf8) : utf8;
+    output.write(text.data(), text.size());
+  }
+
+  const int fd;
+  BoundedOutput output;
+  bool lfLineEnds = false;
+};
+
 class PosixConsole final : public Console {
  public:
   // isatty: 1 for a terminal, or 0 with errno (ENOTTY for a pipe or file,
   // EBADF when there is no standard input at all).
-  PosixConsole() : isTerminal_(isatty(STDIN_FILENO) == 1), output_(wake_.readEnd) {
+  PosixConsole()
+      : isTerminal_(isatty(STDIN_FILENO) == 1),
+        output_(STDOUT_FILENO, wake_.readEnd),
+        errors_(STDERR_FILENO, wake_.readEnd) {
     terminal::prepare(isTerminal_, wake_.writeEnd);
     // A reader of the output that goes away (scalecheck | tee, then tee
     // ends) must not kill the program: the write fails with EPIPE instead,
@@ -71,10 +101,15 @@ class PosixConsole final : public Console {
   PosixConsole(const PosixConsole&) = delete;
   PosixConsole& operator=(const PosixConsole&) = delete;
 
-  void write(const char* text1251, std::size_t length) override {
-    if (text1251 == nullptr || length == 0) return;
-    const std::string utf8 = cp1251ToUtf8(text1251, length);
-    output_.write(utf8.data(), utf8.size());
+  void write(const char* text1251, std::size_t length) override { output_.write(text1251, length); }
+
+  void writeError(const char* text1251, std::size_t length) override {
+    (shellConventions_ ? errors_ : output_).write(text1251, length);
+  }
+
+  void followShellConventions() override {
+    shellConventions_ = true;
+    for (Stream* stream : {&output_, &errors_}) stream->lfLineEnds = isatty(stream->fd) != 1;
   }
 
   void readLine(char* buffer, std::size_t size) override {
@@ -199,7 +234,9 @@ class PosixConsole final : public Console {
 
   const bool isTerminal_;
   WakePipe wake_;
-  BoundedOutput output_;
+  Stream output_;
+  Stream errors_;
+  bool shellConventions_ = false;
   int pending_ = -1;  // a byte read ahead by keyWaiting
   bool atEnd_ = false;
   bool hungUp_ = false;  // the last wait saw the terminal hang up

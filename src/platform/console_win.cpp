@@ -121,15 +121,16 @@ class WinConsole final : public Console {
   WinConsole& operator=(const WinConsole&) = delete;
 
   void write(const char* text1251, std::size_t length) override {
-    // GetStdHandle: the handle, null when there is none, or INVALID_HANDLE_VALUE.
-    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (output == nullptr || output == INVALID_HANDLE_VALUE) return;
-    if (isConsole(output)) {
-      writeToConsole(output, text1251, length);
-    } else {
-      writeToFile(output, text1251, length);
-    }
+    writeTo(STD_OUTPUT_HANDLE, text1251, length);
   }
+
+  void writeError(const char* text1251, std::size_t length) override {
+    writeTo(shellConventions_ ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE, text1251, length);
+  }
+
+  // CR LF is the line end of Windows' own tools too: only the stream of
+  // failures changes.
+  void followShellConventions() override { shellConventions_ = true; }
 
   void readLine(char* buffer, std::size_t size) override {
     if (size == 0) return;
@@ -187,6 +188,18 @@ class WinConsole final : public Console {
     for (int i = 0; i < 20 && !interrupted; ++i) Sleep(10);
   }
 
+  // GetStdHandle: the handle, null when there is none, or INVALID_HANDLE_VALUE.
+  static void writeTo(DWORD stream, const char* text1251, std::size_t length) {
+    HANDLE handle = GetStdHandle(stream);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
+    if (isConsole(handle)) {
+      writeToConsole(handle, text1251, length);
+    } else {
+      writeToFile(handle, text1251, length);
+    }
+  }
+
+  bool shellConventions_ = false;
   UINT previousInputCodePage_ = 0;
   UINT previousOutputCodePage_ = 0;
 };

@@ -20,4 +20,9 @@ class Files {
                           OsError& error) = 0;
 };
 
+// Whether two paths name one file, however they spell it ("./#Log.csv", a
+// link to it, other letter case on Windows): the same file when both
+// exist, the same name in the same folder when neither does yet.
+bool sameFile(const char* first, const char* second);
+
 }  // namespace scalecheck::platform

@@ -139,8 +139,9 @@ class SerialPorts {
   // ones ("com1", "\\.\com10"); other systems map them to their own
   // devices and also take a device path ("/dev/ttyUSB0").
   virtual std::unique_ptr<SerialPort> open(const char* name, OsError& error) = 0;
-  // The device a name opens, for messages: the name itself on Windows, the
-  // mapped path elsewhere.
+  // The device a name opens: the name itself on Windows, the mapped path
+  // elsewhere. Opening what it gives opens that device, also after the name
+  // has come to lead elsewhere.
   virtual std::string deviceFor(const char* name) = 0;
 };
 

@@ -39,13 +39,19 @@ class CheckerProcess {
            process_.start(launchFor(workDir, portDir, terminal, terminal, true));
   }
 
-  // Starts it with pipes instead of a terminal; `closeInput` ends its input.
+  // Starts it with pipes instead of a terminal, its standard error apart
+  // (see errors); `closeInput` ends its input.
   bool startWithPipes(const std::string& workDir, const std::string& portDir,
                       const std::vector<std::string>& arguments = {}) {
     harness::Fd input;
     harness::Fd output;
-    if (!harness::makePipe(input, keyboard_) || !harness::makePipe(screen_, output)) return false;
+    harness::Fd errors;
+    if (!harness::makePipe(input, keyboard_) || !harness::makePipe(screen_, output) ||
+        !harness::makePipe(errorScreen_, errors)) {
+      return false;
+    }
     harness::Launch launch = launchFor(workDir, portDir, input.get(), output.get(), false);
+    launch.errors = errors.get();
     launch.arguments = arguments;
     return process_.start(launch);
   }
@@ -101,14 +107,20 @@ class CheckerProcess {
     while (!deadline.passed() &&
            harness::readSome(screen_.get(), output_, deadline.remainingMs())) {
     }
+    // Its few lines of errors wait in the pipe until it has ended.
+    while (errorScreen_.valid() && !deadline.passed() &&
+           harness::readSome(errorScreen_.get(), errors_, deadline.remainingMs())) {
+    }
     return process_.wait(deadline);
   }
 
   bool running() const { return process_.running(); }
   void signal(int number) const { process_.signal(number); }
 
-  // All it wrote, unaltered.
+  // All it wrote, unaltered; started with pipes, what it wrote to standard
+  // error is apart, read once it has ended.
   const std::string& output() const { return output_; }
+  const std::string& errors() const { return errors_; }
   // Its terminal, the slave side.
   const std::string& terminalPath() const { return terminalPath_; }
 
@@ -138,17 +150,20 @@ class CheckerProcess {
   }
 
   harness::ChildProcess process_;
-  harness::Fd keyboard_;  // where typed keys go
-  harness::Fd screen_;    // where its output comes from
+  harness::Fd keyboard_;     // where typed keys go
+  harness::Fd screen_;       // where its output comes from
+  harness::Fd errorScreen_;  // where its standard error comes from, started with pipes
   std::string output_;
+  std::string errors_;
   std::size_t searchFrom_ = 0;
   std::string terminalPath_;
 };
 
-// How a run from a script ended, and all it wrote.
+// How a run from a script ended, and all it wrote to each stream.
 struct ScriptRun {
   harness::ExitStatus status;
   std::string output;
+  std::string errors;
 };
 
 // Runs the program with `arguments` and an input that ends at once (no key
@@ -159,7 +174,7 @@ inline ScriptRun runWith(const ScratchDir& work, const ScratchDir& ports,
   if (!checker.startWithPipes(work.path(), ports.path(), arguments)) return {};
   checker.closeInput();
   const harness::ExitStatus status = checker.waitForExit();
-  return {status, checker.output()};
+  return {status, checker.output(), checker.errors()};
 }
 
 }  // namespace scalecheck::e2e

@@ -39,26 +39,44 @@ void endWithEsc(CheckerProcess& checker) {
   EXPECT_EQ(status.code, 0);
 }
 
-// The scale's adapter is pulled out (its simulator killed, as the device
+// The scale's adapter is pulled out (its simulator ended, as the device
 // would vanish) and later plugged in again under the same name: the polls
 // in between fail with the open's own line, and readings come back within
-// two polls of the device's return, with no restart.
-TEST(LinkFaults, APulledAdapterComesBackAndReadingsResume) {
+// two polls of the device's return, with no restart. `signal` chooses what
+// becomes of the com1 entry of the port folder meanwhile.
+void pullAndReturnTheAdapter(int signal) {
   ScaleSession session;
   ASSERT_TRUE(session.start({"--kind", "two-step"}));
   CheckerProcess& checker = session.checker();
   ASSERT_TRUE(checker.waitFor(kReading)) << checker.output();
-  session.sim().signal(SIGKILL);
+  session.sim().signal(signal);
   session.sim().wait();
   ASSERT_TRUE(checker.waitFor(kNoData)) << checker.output();
+  ASSERT_TRUE(checker.waitFor(kOpenFailed)) << checker.output();
   ASSERT_TRUE(checker.waitFor(kOpenFailed)) << checker.output();
 
   harness::SimProcess back;
   ASSERT_TRUE(startSim(back, {"--pty", session.portLink(), "--kind", "two-step"}));
   const std::size_t returned = checker.output().size();
   ASSERT_TRUE(checker.waitFor(kReading)) << checker.output();
+  const std::string whileAway = checker.output().substr(0, returned);
+  // No other device was polled meanwhile: it would have shown 110, not 108.
+  EXPECT_EQ(whileAway.find(kNoData, whileAway.find(kOpenFailed)), std::string::npos)
+      << checker.output();
   EXPECT_LE(failuresIn(checker.output().substr(returned)), 2) << checker.output();
   endWithEsc(checker);
+}
+
+// Killed, the simulator leaves the entry pointing nowhere.
+TEST(LinkFaults, APulledAdapterComesBackAndReadingsResume) {
+  pullAndReturnTheAdapter(SIGKILL);
+}
+
+// Stopped, it removes the entry, as udev removes the link of a pulled
+// adapter: the port stays the mapped one, and /dev/ttyS0 (what com1 is
+// without a mapping) is never opened instead.
+TEST(LinkFaults, AMappedPortWhoseEntryGoesAwayStaysMapped) {
+  pullAndReturnTheAdapter(SIGTERM);
 }
 
 // Another program that reads the same port (a forgotten terminal, a modem

@@ -10,6 +10,11 @@ void FakeConsole::write(const char* text1251, std::size_t length) {
   output.append(text1251, length);
 }
 
+void FakeConsole::writeError(const char* text1251, std::size_t length) {
+  output.append(text1251, length);
+  if (shellConventions) errors.append(text1251, length);
+}
+
 void FakeConsole::readLine(char* buffer, std::size_t size) {
   ++linesRead;
   std::string line;

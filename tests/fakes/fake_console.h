@@ -18,6 +18,8 @@ class FakeConsole : public platform::Console {
   explicit FakeConsole(VirtualClock& clock) : clock_(clock) {}
 
   void write(const char* text1251, std::size_t length) override;
+  void writeError(const char* text1251, std::size_t length) override;
+  void followShellConventions() override { shellConventions = true; }
   void readLine(char* buffer, std::size_t size) override;
   bool keyWaiting() override;
   int readKey() override;
@@ -29,7 +31,9 @@ class FakeConsole : public platform::Console {
   void interruptAt(std::uint64_t time) { interruptAt_ = time; }
   void inputGoneAt(std::uint64_t time) { inputGoneAt_ = time; }
 
-  std::string output;  // Windows-1251 bytes, as written
+  std::string output;  // Windows-1251 bytes, as written, standard error's too
+  std::string errors;  // those that went to standard error
+  bool shellConventions = false;
   std::string utf8();  // the output as a terminal shows it
   int keysRead = 0;
   int linesRead = 0;

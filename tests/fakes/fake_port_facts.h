@@ -21,10 +21,18 @@ class FakePortFacts : public console::PortFacts {
     return holdersOf[device];
   }
   std::string missingGroup(const std::string& /*device*/) override { return group; }
+  platform::PortNameLookup lookUpName(const std::string& name) override {
+    const auto found = named.find(name);
+    return {found != named.end() ? found->second : "", {}};
+  }
+  bool isOwnTerminal(const std::string& device) override { return device == "/dev/tty"; }
+  std::string missingPortFolder() override { return missingFolder; }
 
   std::vector<platform::PortInfo> ports;
   std::map<std::string, std::vector<platform::DeviceHolder>> holdersOf;
   std::string group;
+  std::map<std::string, std::string> named;  // port name to the device it leads to
+  std::string missingFolder;
 };
 
 }  // namespace scalecheck::testing

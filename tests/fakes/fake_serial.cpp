@@ -195,14 +195,18 @@ bool FakeSerialPort::close() {
 
 std::unique_ptr<platform::SerialPort> FakeSerialPorts::open(const char* name,
                                                             platform::OsError& error) {
-  namesOpened.emplace_back(name);
+  // The transport opens what deviceFor gave; the name it stands for is kept.
+  const std::string given = name;
+  const std::string windowsName =
+      given.rfind(kDevicePrefix, 0) == 0 ? given.substr(sizeof kDevicePrefix - 1) : given;
+  namesOpened.push_back(windowsName);
   error = platform::OsError{};
   if (!device_.enter(SerialCall::kOpen) || !device_.present || device_.removed || device_.isOpen) {
     error = device_.isOpen ? platform::OsError{platform::FailureKind::kBusy, 5}
                            : platform::OsError{platform::FailureKind::kNoDevice, 2};
     return nullptr;
   }
-  device_.openedName = name;
+  device_.openedName = windowsName;
   device_.isOpen = true;
   return std::make_unique<FakeSerialPort>(device_);
 }

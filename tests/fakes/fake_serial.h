@@ -154,7 +154,8 @@ class FakeSerialPorts : public platform::SerialPorts {
  public:
   explicit FakeSerialPorts(FakeSerialDevice& device) : device_(device) {}
   std::unique_ptr<platform::SerialPort> open(const char* name, platform::OsError& error) override;
-  std::string deviceFor(const char* name) override { return std::string("fake:") + name; }
+  std::string deviceFor(const char* name) override { return kDevicePrefix + std::string(name); }
+  static constexpr char kDevicePrefix[] = "fake:";
   std::vector<std::string> namesOpened;
 
  private:

@@ -131,6 +131,17 @@ TEST(ConsolePipe, KeyLookedAtStaysPartOfTheNextLine) {
   EXPECT_EQ(child.nextLine(), keyText('x'));
 }
 
+// What a pipe still holds once its writers have gone; its end is closed.
+std::string drained(int readEnd) {
+  std::string bytes;
+  char buffer[64];
+  for (ssize_t n = 0; (n = ::read(readEnd, buffer, sizeof buffer)) > 0;) {
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(readEnd);
+  return bytes;
+}
+
 TEST(ConsolePipe, WritesWindows1251TextAsUtf8) {
   int output[2];
   ASSERT_EQ(pipe(output), 0);
@@ -143,13 +154,47 @@ TEST(ConsolePipe, WritesWindows1251TextAsUtf8) {
   ::close(output[1]);
   EXPECT_EQ(child.nextLine(), "written");
   child.finish();
-  std::string shown;
-  char buffer[64];
-  for (ssize_t n = 0; (n = ::read(output[0], buffer, sizeof buffer)) > 0;) {
-    shown.append(buffer, static_cast<std::size_t>(n));
+  EXPECT_EQ(drained(output[0]), "\r\n Вес: 1,5 кг");
+}
+
+// A failure goes with the output, as the dialog has it, until the program
+// follows shell conventions; then to standard error, and a stream that is
+// no terminal gets its lines ended by LF alone. A terminal (output
+// processing off here, to see the bytes) gets them as written.
+TEST(ConsolePipe, ShellConventionsPutFailuresApartAndEndPipedLinesByLf) {
+  for (const bool terminal : {false, true}) {
+    SCOPED_TRACE(terminal ? "terminal" : "pipe");
+    PtyPair screen;
+    int output[2];
+    int errors[2];
+    ASSERT_TRUE(screen.ok() && pipe(output) == 0 && pipe(errors) == 0);
+    ForkedChild child([&](int report) {
+      const int shown =
+          terminal ? ::open(screen.slavePath().c_str(), O_RDWR | O_NOCTTY) : output[1];
+      termios settings{};
+      if (terminal && tcgetattr(shown, &settings) == 0) {
+        settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+        tcsetattr(shown, TCSANOW, &settings);
+      }
+      dup2(shown, STDOUT_FILENO);
+      dup2(errors[1], STDERR_FILENO);
+      platform::Console& console = systemConsole();
+      console.write("a\r\n", 3);
+      console.writeError("b\r\n", 3);
+      console.followShellConventions();
+      console.write("c\r\n", 3);
+      console.writeError("d\r\n", 3);
+      say(report, "written");
+    });
+    ::close(output[1]);
+    ::close(errors[1]);
+    EXPECT_EQ(child.nextLine(), "written");
+    child.finish();
+    EXPECT_EQ(terminal ? screen.receive(9) : drained(output[0]),
+              terminal ? "a\r\nb\r\nc\r\n" : "a\r\nb\r\nc\n");
+    EXPECT_EQ(drained(errors[0]), "d\n");
+    if (terminal) ::close(output[0]);
   }
-  ::close(output[0]);
-  EXPECT_EQ(shown, "\r\n Вес: 1,5 кг");
 }
 
 TEST(ConsoleTerminal, LoneEscIsEscAndSequencesAreOneOtherKey) {

@@ -178,16 +178,20 @@ def run_under_wine(wine_run, program_path, scale_sim, work):
 
 def run_piped(wine_run, program_path, arguments, folder):
     """scalecheck.exe with `arguments`, its input ended at once and its output
-    piped (Windows-1251 bytes as written); its status and text."""
+    and errors piped apart (Windows-1251 bytes as written); its status and
+    the two texts."""
     process = subprocess.Popen([wine_run, program_path] + arguments, cwd=folder,
                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                               stderr=subprocess.DEVNULL)
+                               stderr=subprocess.PIPE)
     try:
-        output, _ = process.communicate(timeout=WAIT_LIMIT_S)
+        output, errors = process.communicate(timeout=WAIT_LIMIT_S)
     except subprocess.TimeoutExpired:
         end_wine_run(process)
         raise Failure("scalecheck.exe %s did not end" % " ".join(arguments))
-    return process.returncode, re.sub(r"\r*\n", "\n", output.decode("cp1251"))
+    # Wine itself may say things on standard error; the program's lines are
+    # those in its code page that it wrote.
+    return (process.returncode, re.sub(r"\r*\n", "\n", output.decode("cp1251")),
+            re.sub(r"\r*\n", "\n", errors.decode("cp1251", errors="replace")))
 
 
 def check_command_line(wine_run, program_path, scale_sim, work):
@@ -197,26 +201,40 @@ def check_command_line(wine_run, program_path, scale_sim, work):
     # Ports from 10 on open by their device-namespace name.
     run = ("\n  Опрос: \\\\.\\com%d, 9600,None,8,1\n" % COM_NUMBER + READING * 2
            + SUMMARY % (2, 2, 2))
+    # Each case: its arguments, status, and what its output and its errors
+    # must satisfy; failures go to standard error alone.
     expected = (
-        (["--help"], 0, lambda text: text.startswith("Проверка связи") and "--port" in text),
-        (["--version"], 0, lambda text: text == "scalecheck 1.1.0\n"),
+        (["--help"], 0, lambda text, _: text.startswith("Проверка связи") and "--port" in text),
+        (["--version"], 0, lambda text, _: text == "scalecheck 1.1.0\n"),
         # Wine lists the ports it registered itself (COM42 is a link made by
         # hand, which Windows programs can open but not list).
-        (["--list"], 0, lambda text: all(line.startswith("  COM") for line in text.splitlines())
+        (["--list"], 0,
+         lambda text, _: all(line.startswith("  COM") for line in text.splitlines())
          or text == "Последовательные порты не найдены.\n"),
-        (["--port", "com%d" % COM_NUMBER, "--count", "2"], 0, lambda text: text.endswith(run)),
-        (["--port", "com43"], 3, lambda text: "\nПорт \\\\.\\com43: такого устройства нет." in text),
-        (["--count", "x"], 2, lambda text: text.startswith("Ошибка в параметрах: ")),
+        (["--port", "com%d" % COM_NUMBER, "--count", "2"], 0,
+         lambda text, _: text.endswith(run)),
+        (["--port", "com43"], 3,
+         lambda text, errors: text.endswith("Опрос: \\\\.\\com43, 9600,None,8,1\n")
+         and "Не смог подключиться к весам. 108, Ошибка открытия порта RS-232.\n"
+         "Порт \\\\.\\com43: такого устройства нет." in errors),
+        (["--count", "x"], 2,
+         lambda text, errors: text == "" and "Ошибка в параметрах: " in errors),
+        (["--port", "\\\\.\\CONOUT$"], 2,
+         lambda text, errors: text == "" and "--port ведёт к терминалу" in errors),
+        # The log by another spelling: Windows names know no case.
+        (["--port", "com%d" % COM_NUMBER, "--trace", ".\\#LOG.CSV"], 2,
+         lambda text, errors: text == "" and "«.\\#LOG.CSV»: в этот файл" in errors),
     )
     with contextlib.ExitStack() as stack:
         com = stack.enter_context(MappedComPort(prefix, COM_NUMBER))
         stack.enter_context(ScaleSim(scale_sim, ["--pty", com.path, "--kind", "stream"],
                                      os.path.join(work, "command-line-sim.log")))
         for arguments, status, fits in expected:
-            got, text = run_piped(wine_run, program_path, arguments, files)
-            if got != status or not fits(text):
-                raise Failure("scalecheck.exe %s ended with status %d (not %d) and wrote\n%r"
-                              % (" ".join(arguments), got, status, text))
+            got, text, errors = run_piped(wine_run, program_path, arguments, files)
+            if got != status or not fits(text, errors):
+                raise Failure("scalecheck.exe %s ended with status %d (not %d) and wrote\n%r\n"
+                              "and as errors\n%r" % (" ".join(arguments), got, status, text,
+                                                      errors))
 
 
 def run(wine_run, program, scale_sim, native):
