@@ -64,7 +64,7 @@ TEST(CommandLine, PollsAtARateOutsideTheStandardTable) {
   ASSERT_TRUE(startSim(sim, {"--pty", device, "--kind", "two-step", "--baud", "12345"}));
   const ScriptRun run = runWith(work, ports, {"--port", device, "--baud", "12345", "--count", "1"});
   EXPECT_TRUE(run.status.exited && run.status.code == 0) << run.status.code << run.output;
-  EXPECT_NE(run.output.find(device + ", 12345,None,8,1\r\n" + kTwoStepReading), std::string::npos)
+  EXPECT_NE(run.output.find(device + ", 12345,None,8,1\n" + kTwoStepReading), std::string::npos)
       << run.output;
 }
 
