@@ -55,6 +55,24 @@ TEST(CommandLine, PollsADevicePathCountTimes) {
   }
 }
 
+// A scale that streams a frame every 150 ms falls quiet between frames:
+// each reading is still the stream's, and it comes from the whole frame.
+TEST(CommandLine, ReadsASlowStreamAsAStream) {
+  ScratchDir work;
+  ScratchDir ports;
+  harness::SimProcess sim;
+  const std::string device = ports.file("scale");
+  ASSERT_TRUE(startSim(sim, {"--pty", device, "--kind", "stream", "--interval", "150"}));
+  const ScriptRun run = runWith(work, ports, {"--port", device, "--count", "3"});
+  const std::string reading = kStreamTag + " Ст[1,234] кг";
+  EXPECT_EQ(run.output, kTitle + "\r\n  Опрос: " + device + ", 9600,None,8,1\r\n" + reading +
+                            reading + reading +
+                            "\r\nОпросов: 3, показаний: 3 (~22: 3), ошибок: 0.\r\n");
+  std::string dump;
+  for (int poll = 0; poll < 3; ++poll) dump += "ST,GS,+  1.234kg\r\r\n";  // LF stored as CR LF
+  EXPECT_EQ(work.read("#DeviceIO"), dump);
+}
+
 TEST(CommandLine, PollsATcpScaleCountTimes) {
   ScratchDir work;
   ScratchDir ports;
@@ -83,8 +101,8 @@ TEST(CommandLine, TheExitStatusSaysHowTheRunWent) {
   const Case cases[] = {
       {{"--port", "com1", "--count", "1"},
        1,
-       kNoData +
-           "\r\nОпросов: 1, показаний: 0, ошибок: 1 (110: 1), самая длинная серия ошибок: 1.\r\n"},
+       kNoData + "\r\nОпросов: 1, показаний: 0, ошибок: 1 (110: 1 (тишина: 1)), самая длинная "
+                 "серия ошибок: 1.\r\n"},
       {{"--port", "/nonexistent"},
        3,
        kPortNotOpened + "\r\nПорт /nonexistent: такого устройства нет. "},
