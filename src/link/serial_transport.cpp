@@ -175,20 +175,19 @@ bool SerialTransport::readReply(std::uint8_t* buffer, std::int32_t& count) {
   return reply.handBack(buffer, count);
 }
 
-bool SerialTransport::waitForStream(bool streaming, StreamStart& start) {
+bool SerialTransport::waitForStream(bool keepListening, StreamStart& start) {
   if (!port_ || gone()) return false;
   CommStatus status;
   if (!port_->setEventMask(platform::kEventRxChar)) return failed(port_->lastError());
   if (!queryStatus(status)) return false;
   // Nothing has come since the last read, a poll period or more ago.
   start.quiet = status.inQueue == 0;
-  if (streaming) return start.quiet || discardWaiting(start);
   const platform::Deadline quiet(clock_, kQuietLineMs);
   platform::StepSchedule checks(clock_, kQuietCheckMs);
   checks.sleepToNextStep();
   if (!queryStatus(status)) return false;
   while (status.inQueue == 0) {
-    if (quiet.passed()) return false;
+    if (quiet.passed()) return keepListening;
     checks.sleepToNextStep();
     if (!queryStatus(status)) return false;
   }

@@ -43,8 +43,8 @@ class SerialTransport final : public Transport {
   bool readReply(std::uint8_t* buffer, std::int32_t& count) override;
   // Watches the receive queue for 200 ms. A queue fuller than one stretch,
   // or one that held bytes before the watch began, is discarded, so that
-  // only fresh bytes are read; for a scale known to stream, at once.
-  bool waitForStream(bool streaming, StreamStart& start) override;
+  // only fresh bytes are read.
+  bool waitForStream(bool keepListening, StreamStart& start) override;
   ByteResult takeByte(std::uint8_t& byte) override;
   void waitForInput(std::uint32_t boundMs) override;
   // Over RS-232 the reply's own first-byte wait is the only wait.

@@ -167,14 +167,10 @@ bool TcpTransport::readReply(std::uint8_t* buffer, std::int32_t& count) {
   return reply.handBack(buffer, count);
 }
 
-bool TcpTransport::waitForStream(bool streaming, StreamStart& start) {
+bool TcpTransport::waitForStream(bool /*keepListening*/, StreamStart& start) {
   if (!socket_ || gone()) return false;
   // Nothing has come since the last read, a poll period or more ago.
   start.quiet = socket_->bytesWaiting() <= 0;
-  if (streaming) {
-    start.discarded = discardWaiting(0);
-    return true;
-  }
   clock_.sleep(kStreamSettleMs);
   const platform::Deadline watch(clock_, kStreamWatchMs);
   socket_->waitForInput(kStreamWatchMs);

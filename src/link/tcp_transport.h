@@ -35,9 +35,8 @@ class TcpTransport final : public Transport {
   bool readReply(std::uint8_t* buffer, std::int32_t& count) override;
   // Gives the peer 128 ms, then watches for data for up to 152 ms more;
   // never fails while connected. A backlog larger than one stretch, or one
-  // that waited before the wait began, is read and dropped; for a peer known
-  // to stream, at once.
-  bool waitForStream(bool streaming, StreamStart& start) override;
+  // that waited before the wait began, is read and dropped.
+  bool waitForStream(bool keepListening, StreamStart& start) override;
   ByteResult takeByte(std::uint8_t& byte) override;
   void waitForInput(std::uint32_t boundMs) override;
   std::uint32_t combinedReplyDelayMs() const override;

@@ -68,10 +68,10 @@ class Transport {
   // Listens briefly for data the scale sends on its own: true when the
   // read of a stretch should begin, false when the line stays quiet or
   // fails. Data that had waited since before the wait is stale and dropped,
-  // so that no old frame is shown as the weight now. For a scale known to
-  // stream (`streaming`) the read begins at once, its own first-byte limit
-  // being the wait.
-  virtual bool waitForStream(bool streaming, StreamStart& start) = 0;
+  // so that no old frame is shown as the weight now. With `keepListening`
+  // (a scale known to stream) a quiet line gives true: the read's own
+  // first-byte limit waits on.
+  virtual bool waitForStream(bool keepListening, StreamStart& start) = 0;
   // One attempt to take a byte of such data; never waits.
   virtual ByteResult takeByte(std::uint8_t& byte) = 0;
   // Rests until input arrives, at most `boundMs`; where the system cannot

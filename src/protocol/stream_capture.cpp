@@ -212,13 +212,17 @@ bool listen(ScaleLink& link, const StreamStart& start, std::uint32_t firstByteLi
 bool captureStreamFrame(ScaleLink& link, std::uint8_t* frame, std::int32_t& count,
                         StreamHeard* heard) {
   StreamMemory& memory = link.streamMemory();
+  const platform::Deadline streamWait(link.clock(), streamWaitMs(memory));
   StreamStart start;
   bool found = false;
   if (link.transport().waitForStream(memory.streaming, start)) {
-    // Data dropped as stale shows a scale that sends on its own: its next
-    // frame is waited for as a known stream's is.
-    const std::uint32_t limit =
-        memory.streaming || start.discarded ? streamWaitMs(memory) : kFirstByteLimitMs;
+    // A scale known to stream, or one whose unasked data was dropped as
+    // stale, is given its frame period from the start of the capture (the
+    // written limit at least) for its next frame.
+    const bool streams = memory.streaming || start.discarded;
+    const std::uint32_t limit = streams && streamWait.remaining() > kFirstByteLimitMs
+                                    ? streamWait.remaining()
+                                    : kFirstByteLimitMs;
     found = listen(link, start, limit, frame, count, heard);
   }
   if (found) {
