@@ -55,6 +55,7 @@ std::string PollTally::summary() const {
     std::stable_sort(causes.begin(), causes.end(),
                      [](const auto& a, const auto& b) { return a.second > b.second; });
     std::vector<std::string> names;
+    names.reserve(causes.size());
     for (const auto& [cause, count] : causes) {
       names.push_back(counted(causeName(cause.first, cause.second), count));
     }

@@ -58,20 +58,26 @@ struct Exchange {
   explicit Exchange(PollReport& pollReport) : report(pollReport) {}
 };
 
+// Bytes that made no reading, kept as the poll's evidence: text refused
+// for `why`, or garbage.
+void noteRefused(Exchange& exchange, const std::uint8_t* bytes, std::int32_t count,
+                 FrameRejection why) {
+  const Heard heard = classify(bytes, count);
+  if (heard == Heard::kGarbage) exchange.garbage = true;
+  if (heard != Heard::kText) return;
+  exchange.textRefused = true;
+  exchange.report.rejection = why;
+}
+
 // Parses `length` bytes of the exchange buffer, of which the scale sent
-// `sent`; a refusal of text is kept as the poll's evidence.
+// `sent`.
 bool parseInto(ScaleLink& link, Exchange& exchange, std::int32_t length, std::int32_t sent) {
   FrameRejection why = FrameRejection::kNone;
   if (parseFrame(link.decimalSeparator(), exchange.buffer, length, exchange.parsed, &why)) {
     ++exchange.report.framesRecognised;
     return true;
   }
-  const Heard heard = classify(exchange.buffer, sent);
-  if (heard == Heard::kGarbage) exchange.garbage = true;
-  if (heard == Heard::kText) {
-    exchange.textRefused = true;
-    exchange.report.rejection = why;
-  }
+  noteRefused(exchange, exchange.buffer, sent, why);
   return false;
 }
 
@@ -79,18 +85,15 @@ bool parseInto(ScaleLink& link, Exchange& exchange, std::int32_t length, std::in
 // would be, to say what is wrong with it. True when it was a whole frame.
 bool noteUnasked(ScaleLink& link, Exchange& exchange, const std::uint8_t* bytes,
                  std::int32_t count) {
-  const Heard heard = classify(bytes, count);
-  if (heard == Heard::kGarbage) exchange.garbage = true;
-  if (heard != Heard::kText) return false;
   WeightReading unused;
   FrameRejection why = FrameRejection::kNone;
-  if (parseFrame(link.decimalSeparator(), bytes, count, unused, &why)) {
+  if (classify(bytes, count) == Heard::kText &&
+      parseFrame(link.decimalSeparator(), bytes, count, unused, &why)) {
     ++exchange.report.framesRecognised;
     exchange.textUnused = true;
     return true;
   }
-  exchange.textRefused = true;
-  exchange.report.rejection = why;
+  noteRefused(exchange, bytes, count, why);
   return false;
 }
 
@@ -130,12 +133,7 @@ bool tryCombined(ScaleLink& link, Exchange& exchange) {
   if (!link.readReply(exchange.buffer, count)) return false;
   if (exchange.buffer[0] == kNak) exchange.report.nakSeen = true;
   if (count < kCombinedMinBytes) {
-    const Heard heard = classify(exchange.buffer, count);
-    if (heard == Heard::kGarbage) exchange.garbage = true;
-    if (heard == Heard::kText) {
-      exchange.textRefused = true;
-      exchange.report.rejection = FrameRejection::kTooShort;
-    }
+    noteRefused(exchange, exchange.buffer, count, FrameRejection::kTooShort);
     return false;
   }
   if (!parseInto(link, exchange, kReplyParseLength, count)) return false;

@@ -217,8 +217,8 @@ bool captureStreamFrame(ScaleLink& link, std::uint8_t* frame, std::int32_t& coun
   bool found = false;
   if (link.transport().waitForStream(memory.streaming, start)) {
     // A scale known to stream, or one whose unasked data was dropped as
-    // stale, is given its frame period from the start of the capture (the
-    // written limit at least) for its next frame.
+    // stale, is given its frame period from the start of the capture (and
+    // no less than a quiet scale's 300 ms) for its next frame.
     const bool streams = memory.streaming || start.discarded;
     const std::uint32_t limit = streams && streamWait.remaining() > kFirstByteLimitMs
                                     ? streamWait.remaining()
