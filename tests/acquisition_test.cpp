@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <string>
 
 #include "fakes/fake_services.h"
@@ -182,6 +185,134 @@ TEST_F(AcquisitionTest, TheTrafficObserverSeesEveryByteBothWays) {
   ASSERT_TRUE(pollReading(link, reading));
   EXPECT_EQ(recorder.log, ">\x05<\x06>\x11<S< <1< <k<g<\r<\n");
   link.observeTraffic(nullptr);
+}
+
+// A failed poll says why, from what it heard; codes stay as they were.
+TEST(PollCauses, EachFailedPollSaysWhatItHeard) {
+  using C = PollCause;
+  using R = FrameRejection;
+  struct Case {
+    const char* name;
+    std::function<void(FakeServices&)> scale;
+    PollCause cause;
+    FrameRejection rejection = R::kNone;
+    bool tcp = false;
+    bool opened = true;
+    LinkError code = LinkError::kNoData;  // the code shown, as ever
+  };
+  const ScriptedScale answering;
+  const std::string nak(1, kNak);
+  const Case cases[] = {
+      {"silent", [](FakeServices&) {}, C::kSilence},
+      {"refusing", [&](FakeServices& f) { answering.twoStep(f.serial, kFrame, nak); }, C::kNak},
+      {"acknowledging only",
+       [&](FakeServices& f) { answering.twoStep(f.serial, "", std::string(1, kAck)); },
+       C::kAckWithoutFrame},
+      {"at another rate",
+       [&](FakeServices& f) { answering.twoStep(f.serial, "\xF8\x80\xFE", "\xE0\x1C"); },
+       C::kBytesWithoutFrame},
+      {"too short", [&](FakeServices& f) { answering.combined(f.serial, "S 1.5 kg\r\n"); },
+       C::kFrameRejected, R::kTooShort},
+      {"asked, without a unit",
+       [&](FakeServices& f) { answering.twoStep(f.serial, "ST,GS,+  1.234  \r\n"); },
+       C::kFrameRejected, R::kNoUnit},
+      {"streaming, without a unit",
+       [](FakeServices& f) { ScriptedScale::stream(f.serial, "SS,NN,+  1.234  \r\n"); },
+       C::kFrameRejected, R::kNoUnit},
+      {"streaming text without a frame",
+       [](FakeServices& f) { f.serial.arriveAfter(20, std::string(44, 'q'), 1); },
+       C::kFrameRejected, R::kNoNumber, false, true, LinkError::kUnknownStream},
+      {"pulled out", [](FakeServices& f) { f.serial.removed = true; }, C::kDeviceGone},
+      {"never opened", [](FakeServices&) {}, C::kNotOpened, R::kNone, false, false},
+      {"peer gone", [](FakeServices& f) { f.network.last().peerClosesAt = f.clock.now() + 50; },
+       C::kPeerClosed, R::kNone, true},
+  };
+  for (const Case& c : cases) {
+    FakeServices fake;
+    const LinkSettings settings = c.tcp ? testing::tcpLinkToServer(fake.network, "10.0.0.5", 4001)
+                                        : testing::serialLinkSettings();
+    ScaleLink link(settings, fake.services);
+    ASSERT_TRUE(!c.opened || link.open()) << c.name;
+    c.scale(fake);
+    WeightReading reading;
+    PollReport report;
+    EXPECT_FALSE(pollReading(link, reading, report)) << c.name;
+    EXPECT_EQ(report.cause, c.cause) << c.name;
+    EXPECT_EQ(report.rejection, c.rejection) << c.name;
+    const bool lost = c.cause == C::kDeviceGone || c.cause == C::kPeerClosed;
+    const bool silent = c.cause == C::kSilence || c.cause == C::kNotOpened;
+    EXPECT_EQ(report.bytesHeard == 0, silent || lost) << c.name;
+    EXPECT_EQ(report.osError.failed(), lost) << c.name;
+    EXPECT_EQ(link.lastError(), c.code) << c.name;
+  }
+}
+
+// Frame k shows the weight k: which frame gave a reading is then known.
+std::string numberedFrame(std::uint64_t k) {
+  char frame[32];
+  std::snprintf(frame, sizeof frame, "ST,GS,+ %5u.0kg\r\n", static_cast<unsigned>(k));
+  return frame;
+}
+
+struct StreamPace {
+  const char* name;
+  bool tcp;
+  std::uint32_t intervalMs;  // from one frame's start to the next; 0: back to back
+  std::uint32_t byteMs;      // 1: about 9600 baud, 9: about 1200
+};
+
+// A scale that streams is read as a stream at any pace: a fast one fills the
+// 44-byte stretch, a slow one falls quiet between frames. Only the first poll
+// may ask; every reading is of a frame that was still arriving after the
+// poll began, never one that had waited since before it.
+TEST(StreamPaces, EveryReadingIsStreamedAndFreshAndOnlyTheFirstPollMayAsk) {
+  const StreamPace paces[] = {
+      {"back to back", false, 0, 1},
+      {"every 50 ms", false, 50, 1},
+      {"every 150 ms", false, 150, 1},
+      {"every 250 ms", false, 250, 1},
+      {"every 400 ms", false, 400, 1},
+      {"1200 baud, back to back", false, 0, 9},
+      {"1200 baud, every 400 ms", false, 400, 9},
+      {"TCP, every 150 ms", true, 150, 1},
+      {"TCP, every 400 ms", true, 400, 1},
+  };
+  const std::uint64_t frameMs = numberedFrame(0).size();
+  for (const StreamPace& pace : paces) {
+    // From 1250 ms the stream begins after the first poll's quiet check.
+    for (const std::uint64_t phase : {0U, 50U, 170U, 1250U}) {
+      SCOPED_TRACE(std::string(pace.name) + ", from " + std::to_string(phase) + " ms");
+      FakeServices fake;
+      const LinkSettings settings = pace.tcp
+                                        ? testing::tcpLinkToServer(fake.network, "10.0.0.5", 4001)
+                                        : testing::serialLinkSettings();
+      ScaleLink link(settings, fake.services);
+      ASSERT_TRUE(link.open());
+      const std::uint64_t at = fake.clock.now() + phase;
+      const std::uint64_t period = std::max<std::uint64_t>(pace.intervalMs, frameMs * pace.byteMs);
+      const auto sent = [&] {
+        return pace.tcp ? fake.network.last().sent.size() : fake.serial.written.size();
+      };
+      if (pace.tcp) {
+        ScriptedScale::streamEvery(fake.network.last(), at, numberedFrame, pace.intervalMs,
+                                   pace.byteMs);
+      } else {
+        ScriptedScale::streamEvery(fake.serial, at, numberedFrame, pace.intervalMs, pace.byteMs);
+      }
+      std::size_t askedInTheFirstPoll = 0;
+      for (int poll = 0; poll < 6; ++poll) {
+        fake.clock.advanceBy(1000);  // the poll loop's wait
+        const std::uint64_t pollStart = fake.clock.now();
+        WeightReading reading;
+        ASSERT_TRUE(pollReading(link, reading)) << "poll " << poll;
+        EXPECT_EQ(reading.acquisitionMode, AcquisitionMode::kStream) << "poll " << poll;
+        const auto frame = static_cast<std::uint64_t>(reading.preciseWeight);
+        EXPECT_GT(at + frame * period + frameMs * pace.byteMs, pollStart) << "poll " << poll;
+        if (poll == 0) askedInTheFirstPoll = sent();
+        EXPECT_EQ(sent(), askedInTheFirstPoll) << "poll " << poll;
+      }
+    }
+  }
 }
 
 class TcpAcquisitionTest : public ::testing::Test {

@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <utility>
 
 namespace scalecheck {
 namespace {
@@ -66,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
         Accepted{"SecondPointStopsConversion", "S 1..2kg", S::kStable, 1.0, 1, 1, "1,0",
                  U::kKilogram},
         Accepted{"PointWithoutDecimals", "S 12. kg", S::kStable, 12.0, 1, 0, "12", U::kKilogram},
-        Accepted{"MinusInsideJoinsAndNegates", "S 1-2 kg", S::kStable, -12.0, 0, 0, "-12",
+        Accepted{"MinusInsideJoinsButSignsNothing", "S 1-2 kg", S::kStable, 12.0, 0, 0, "12",
                  U::kKilogram},
         Accepted{"RunsAfterSpaceAreJoined", "S 1 2 kg", S::kStable, 12.0, 0, 0, "12", U::kKilogram},
         Accepted{"Milligrams", "S 1.5 mg", S::kStable, 1.5, 1, 1, "1,5", U::kMilligram},
@@ -74,7 +75,25 @@ INSTANTIATE_TEST_SUITE_P(
                  U::kMilligram},
         Accepted{"MOnlyDirectlyBeforeG", "S 1.5 m g", S::kStable, 1.5, 1, 1, "1,5", U::kGram},
         Accepted{"FirstUnitLetterWins", "S 1.5t kg", S::kStable, 1.5, 1, 1, "1,5", U::kTonne},
-        Accepted{"TrailingMinus", "S 1.5 kg -", S::kStable, -1.5, 1, 1, "-1,5", U::kKilogram},
+        // The sign is the last "+" or "-" before the first digit; after the
+        // unit comes another field (an ID, a piece count, a tare, a net weight).
+        Accepted{"TrailingMinus", "S 1.5 kg -", S::kStable, 1.5, 1, 1, "1,5", U::kKilogram},
+        Accepted{"MinusInAFieldBeforeTheSign", "ST,G-,+  1.234kg", S::kStable, 1.234, 1, 3, "1,234",
+                 U::kKilogram},
+        Accepted{"MinusInAFieldAsTheLastSign", "ST,G-,   1.234kg", S::kStable, -1.234, 1, 3,
+                 "-1,234", U::kKilogram},
+        Accepted{"DigitsBeforeTheUnitJoin", "ST,GS,+  1 234kg", S::kStable, 1234.0, 0, 0, "1234",
+                 U::kKilogram},
+        Accepted{"IdAfterTheUnit", "ST,GS,+  1.234kg ID 7", S::kStable, 1.234, 1, 3, "1,234",
+                 U::kKilogram},
+        Accepted{"PiecesAfterTheUnit", "ST,GS,+  1.234kg  12pcs", S::kStable, 1.234, 1, 3, "1,234",
+                 U::kKilogram},
+        Accepted{"TareAfterTheUnit", "ST,GS,+  1.234kg T  0.500kg", S::kStable, 1.234, 1, 3,
+                 "1,234", U::kKilogram},
+        Accepted{"NegativeNetAfterGross", "ST,GS,+  1.234kg,NT,-  0.100kg", S::kStable, 1.234, 1, 3,
+                 "1,234", U::kKilogram},
+        Accepted{"GrossAfterNegativeNet", "US,NT,-  0.100 g GS +  1.234 g", S::kUnstable, -0.1, 1,
+                 3, "-0,100", U::kGram},
         // A frame ends at its CR or LF once the number has ended.
         Accepted{"LineEndBeforeNumber", "S\r\n 1.5 kg", S::kStable, 1.5, 1, 1, "1,5", U::kKilogram},
         Accepted{"NextFrameGivesNoSignNorDigits", "S 1.5 kg\r\n -2 t", S::kStable, 1.5, 1, 1, "1,5",
@@ -107,32 +126,37 @@ INSTANTIATE_TEST_SUITE_P(
         Accepted{"Int32Edge", "S -2147483648 kg", S::kStable, -2147483648.0, 0, 0, "-2147483648",
                  U::kKilogram},
         // Too many decimals for the field: decimals are cut, the magnitude kept.
-        Accepted{"FifteenDigitsNegativeInScientificNotation", "S -1k 23456789012345 ", S::kStable,
+        Accepted{"FifteenDigitsNegativeInScientificNotation", "S -1 23456789012345 k", S::kStable,
                  -123456789012345.0, 0, 0, "-1,23456789E+14", U::kKilogram},
-        Accepted{"LongTextLosesDecimals", "S 1k 2345678.12345678", S::kStable, 12345678.123456, 1,
-                 7, "12345678,123456", U::kKilogram}),
+        Accepted{"LongTextLosesDecimals", "S -1 2345678.123456 k", S::kStable, -12345678.123456, 1,
+                 6, "-12345678,12345", U::kKilogram}),
     [](const ::testing::TestParamInfo<Accepted>& param) { return std::string(param.param.name); });
 
-TEST(FrameParser, RefusesFramesWithoutACompleteReading) {
-  const std::string refused[] = {
-      "ST,GS,  +1.234kg",         // a digit after "+" starts no number
-      "12.5kg",                   // digits from position 0 have no space before them
-      "S 123",                    // the number is never closed
-      "S  7 ",                    // no unit letter after the number
-      "xxxxxS 1kg",               // the stability letter stands too late
-      "ST,GS,1,5kg",              // no space or minus before the digits
-      "S 1234567890123456 kg",    // 16 characters reach the stop before closing
-      "  1.5 kg",                 // no stability letter at all
-      "S kg 1.5",                 // the unit letter stands before the number
-      "ST,GS,+  1.234  \r\nST,",  // the "T" is the next frame's
-      "S 1.5\r\nkg",              // the number ends at the CR that ends the frame
-      "",                         // nothing
+TEST(FrameParser, RefusesFramesWithoutACompleteReadingAndSaysWhy) {
+  using R = FrameRejection;
+  const std::pair<std::string, FrameRejection> refused[] = {
+      {"ST,GS,  +1.234kg", R::kNoNumber},             // a digit after "+" starts no number
+      {"12.5kg", R::kNoNumber},                       // digits from position 0 have no space before
+      {"S 123", R::kNumberNotEnded},                  // the number is never closed
+      {"S  7 ", R::kNoUnit},                          // no unit letter after the number
+      {"xxxxxS 1kg", R::kNoStability},                // the stability letter stands too late
+      {"ST,GS,1,5kg", R::kNoNumber},                  // no space or minus before the digits
+      {"S 1234567890123456 kg", R::kNumberNotEnded},  // 16 characters reach the stop unclosed
+      {"  1.5 kg", R::kNoStability},                  // no stability letter at all
+      {"S kg 1.5", R::kNumberNotEnded},               // the unit letter stands before the number
+      {"ST,GS,+  1.234  \r\nST,", R::kNoUnit},        // the "T" is the next frame's
+      {"S 1.5\r\nkg", R::kNoUnit},                    // the CR that ends the frame ends the number
+      {"", R::kTooShort},                             // nothing
   };
-  for (const std::string& frame : refused) {
+  for (const auto& [frame, reason] : refused) {
     WeightReading out;
     out.valid = 7;
     out.weight = 3.0F;
-    EXPECT_FALSE(parse(frame, out)) << frame;
+    FrameRejection why = FrameRejection::kNone;
+    EXPECT_FALSE(parseFrame(kComma, reinterpret_cast<const std::uint8_t*>(frame.data()),
+                            static_cast<std::int32_t>(frame.size()), out, &why))
+        << frame;
+    EXPECT_EQ(why, reason) << frame;
     EXPECT_EQ(out.valid, 7) << "left untouched: " << frame;
     EXPECT_FLOAT_EQ(out.weight, 3.0F);
   }

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "console/poll_cause_text.h"
 #include "console/poll_tally.h"
 #include "fakes/fake_console.h"
 #include "fakes/fake_port_facts.h"
@@ -84,7 +86,8 @@ TEST(Program, ExitStatusSaysHowTheRunWent) {
        true,
        kExitNoReading,
        testing::kNoData + testing::kNoData +
-           "\r\nОпросов: 2, показаний: 0, ошибок: 2 (110: 2), самая длинная серия ошибок: 2.\r\n",
+           "\r\nОпросов: 2, показаний: 0, ошибок: 2 (110: 2 (тишина: 2)), самая длинная серия "
+           "ошибок: 2.\r\n",
        0},
       {"no device",
        {"--port", "/dev/ttyUSB7"},
@@ -225,7 +228,7 @@ TEST(Program, TheTraceHoldsEveryByteAlsoOfAFailedPoll) {
                 "    1418 ms  > 05 11" +
                 pad.substr(3) +
                 "  |..|\r\n"
-                "    1771 ms  poll 1: failed, 110\r\n"
+                "    1771 ms  poll 1: failed, 110, NAK\r\n"
                 "    2779 ms  poll 2\r\n"
                 "    2979 ms  > 05" +
                 pad +
@@ -236,8 +239,37 @@ TEST(Program, TheTraceHoldsEveryByteAlsoOfAFailedPoll) {
                 "    3189 ms  > 05 11" +
                 pad.substr(3) +
                 "  |..|\r\n"
-                "    3542 ms  poll 2: failed, 110\r\n"
+                "    3542 ms  poll 2: failed, 110, NAK\r\n"
                 "    3542 ms  end after 2 polls\r\n");
+}
+
+// A scale at another rate: its bytes make no frame, each failed poll says
+// so in the trace, and the run ends suggesting the search for settings.
+TEST(Program, BytesWithoutAFrameSuggestFindingTheSettings) {
+  ProgramRun program;
+  ScriptedScale().twoStep(program.fake.serial, "\xF8\x80\xFE\x9C", "\xE0\x1C");
+  const std::string output = program.run({"--port", "com1", "--count", "2", "--trace", "t"});
+  EXPECT_EQ(output.substr(output.find("\r\nОпросов")),
+            "\r\nОпросов: 2, показаний: 0, ошибок: 2 (110: 2 (байты без кадра: 2)), самая "
+            "длинная серия ошибок: 2.\r\nБайты от весов приходят, но кадров в них нет: похоже, "
+            "не та скорость или формат. Подберите настройки: scalecheck --port com1 --detect\r\n");
+  EXPECT_NE(
+      program.fake.files.contents["t"].find("  poll 2: failed, 110, bytes without a frame\r\n"),
+      std::string::npos);
+}
+
+TEST(DetectSuggestion, NamesThePortAsTheOperatorDoes) {
+  LinkSettings device = testing::serialLinkSettings(3);
+  device.devicePath = "/dev/ttyUSB0";
+  const std::pair<LinkSettings, std::string> cases[] = {
+      {testing::serialLinkSettings(3), "--port com3"},
+      {device, "--port /dev/ttyUSB0"},
+      {testing::tcpLinkSettings("10.0.0.5", 4001), "--tcp 10.0.0.5:4001"},
+  };
+  for (const auto& [settings, port] : cases) {
+    const std::string line = utf8(detectSuggestion(settings));
+    EXPECT_EQ(line.substr(line.find("scalecheck ")), "scalecheck " + port + " --detect");
+  }
 }
 
 TEST(PollTally, TheSummaryNamesOnlyWhatOccurred) {
@@ -251,6 +283,29 @@ TEST(PollTally, TheSummaryNamesOnlyWhatOccurred) {
   EXPECT_EQ(utf8(tally.summary()),
             "\r\nОпросов: 7, показаний: 3 (~22: 1, AD: 2), ошибок: 4 (108: 1, 110: 2, 111: 1), "
             "самая длинная серия ошибок: 3.");
+  EXPECT_FALSE(tally.bytesWithoutFrame());
+}
+
+// Inside each code, its causes, the most frequent first.
+TEST(PollTally, TheSummaryNamesTheCausesOfEachCode) {
+  PollTally tally;
+  const auto fail = [&tally](std::int32_t detail, PollCause cause,
+                             FrameRejection rejection = FrameRejection::kNone) {
+    PollReport report;
+    report.cause = cause;
+    report.rejection = rejection;
+    tally.noteFailure(detail, report);
+  };
+  fail(110, PollCause::kSilence);
+  fail(110, PollCause::kFrameRejected, FrameRejection::kNoUnit);
+  for (int poll = 0; poll < 3; ++poll) fail(110, PollCause::kBytesWithoutFrame);
+  fail(108, PollCause::kNotOpened);
+  fail(110, PollCause::kFrameRejected, FrameRejection::kTooShort);
+  EXPECT_EQ(utf8(tally.summary()),
+            "\r\nОпросов: 7, показаний: 0, ошибок: 7 (108: 1 (порт не открыт: 1), 110: 6 (байты "
+            "без кадра: 3, тишина: 1, кадр без единицы: 1, короткий кадр: 1)), самая длинная "
+            "серия ошибок: 7.");
+  EXPECT_TRUE(tally.bytesWithoutFrame());
 }
 
 }  // namespace

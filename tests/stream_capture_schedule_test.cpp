@@ -59,8 +59,9 @@ TEST(StreamCaptureSchedule, AWaitingStreamIsReadAtAByteAMillisecondThoughEverySl
   Services<OversleepingClock> fake;
   ScaleLink link(tcpSettings(fake), fake.services);
   ASSERT_TRUE(link.open());
-  // One capture's worth waits (more would be dropped as stale).
-  fake.network.last().arriveAt(fake.clock.now(), kFrames.substr(0, 44));
+  // One capture's worth arrives as the capture begins (more, or any that
+  // had waited before it, would be dropped as stale).
+  fake.network.last().arriveAt(fake.clock.now() + 1, kFrames.substr(0, 44));
   const Outcome outcome = captureOn(link, fake.clock);
   ASSERT_TRUE(outcome.ok);
   // The 128 ms settle (one sleep, 1 ms long), then 44 cycles: not 44 x 2 ms.

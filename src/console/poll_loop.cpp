@@ -76,7 +76,7 @@ void runPollLoop(ScaleLink& link, platform::Console& console, platform::Clock& c
     if (listener != nullptr) listener->pollStarting();
     WeightReading reading;
     PollOutcome outcome;
-    outcome.gotReading = pollReading(link, reading);
+    outcome.gotReading = pollReading(link, reading, outcome.report);
     if (outcome.gotReading) {
       showReading(reading, console, clock, measurementLog);
       outcome.mode = reading.acquisitionMode;

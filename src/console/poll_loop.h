@@ -7,6 +7,7 @@
 #include "link/weight_reading.h"
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "protocol/poll_report.h"
 
 namespace scalecheck::console {
 
@@ -21,6 +22,7 @@ struct PollOutcome {
   bool gotReading = false;
   AcquisitionMode mode = AcquisitionMode::kNone;  // with a reading: how it came
   std::int32_t errorDetail = 0;                   // without: the detail shown (100 + code), or 0
+  PollReport report;                              // what the poll heard, and why it failed
 };
 
 // Told of each poll as the loop runs, to count, trace or end the run.

@@ -8,6 +8,7 @@
 #include "console/line_settings.h"
 #include "console/measurement_log.h"
 #include "console/open_failure_reason.h"
+#include "console/poll_cause_text.h"
 #include "console/poll_loop.h"
 #include "console/poll_tally.h"
 #include "console/reading_line.h"
@@ -80,7 +81,9 @@ std::string outcomeNote(std::uint64_t poll, const PollOutcome& outcome) {
   std::string note = "poll " + std::to_string(poll) + ": ";
   if (outcome.gotReading) return note + "reading " + wayName(outcome.mode);
   note += "failed";
-  return outcome.errorDetail != 0 ? note + ", " + std::to_string(outcome.errorDetail) : note;
+  if (outcome.errorDetail != 0) note += ", " + std::to_string(outcome.errorDetail);
+  const std::string cause = causeTraceText(outcome.report);
+  return cause.empty() ? note : note + ", " + cause;
 }
 
 // What the session does around each poll: counts it, traces its start and
@@ -99,7 +102,7 @@ class SessionPolls final : public PollListener {
     if (outcome.gotReading) {
       tally_.noteReading(outcome.mode);
     } else {
-      tally_.noteFailure(outcome.errorDetail);
+      tally_.noteFailure(outcome.errorDetail, outcome.report);
     }
     if (trace_ != nullptr) trace_->note(outcomeNote(tally_.polls(), outcome));
     files_.check(console_);
@@ -175,6 +178,7 @@ SessionEnd runPollingSession(ScaleLink& link, platform::Console& console,
   if (warned || options.readingsOnNewLine) writeText(console, "\r\n");
   const PollTally tally = pollUntilTheEnd(link, console, services, options);
   writeText(console, tally.summary());
+  if (tally.bytesWithoutFrame()) writeText(console, detectSuggestion(link.settings()));
   link.close();
   return tally.readings() > 0 ? SessionEnd::kReadings : SessionEnd::kNoReading;
 }

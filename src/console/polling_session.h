@@ -26,7 +26,8 @@ enum class SessionEnd : std::uint8_t {
 // link opened; a warning when other programs hold its port; polls until
 // Esc, Ctrl+C or the poll limit, each shown and logged, with a line when a
 // data file stops or starts taking records again; the files flushed, the
-// records lost counted, one summary line; the link closed. When the link
+// records lost counted, one summary line (and, when bytes came that made
+// no frame, a line suggesting --detect); the link closed. When the link
 // cannot be opened: the usual "cannot connect" line, a line saying why, and the link left
 // to the caller, who may wait for a key before it closes it.
 SessionEnd runPollingSession(ScaleLink& link, platform::Console& console,

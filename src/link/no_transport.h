@@ -17,7 +17,7 @@ class NoTransport final : public Transport {
   bool isOpen() const override { return false; }
   bool writeBytes(const std::uint8_t* /*bytes*/, std::int32_t /*length*/) override { return false; }
   bool readReply(std::uint8_t* /*buffer*/, std::int32_t& /*count*/) override { return false; }
-  bool waitForStream() override { return true; }
+  bool waitForStream(bool /*keepListening*/, StreamStart& /*start*/) override { return true; }
   ByteResult takeByte(std::uint8_t& /*byte*/) override { return ByteResult::kNone; }
   void waitForInput(std::uint32_t boundMs) override { clock_.sleep(boundMs); }
   std::uint32_t combinedReplyDelayMs() const override { return 0; }

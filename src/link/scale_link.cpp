@@ -49,6 +49,7 @@ ScaleLink::~ScaleLink() {
 }
 
 bool ScaleLink::open() {
+  stream_ = StreamMemory{};
   if (!transport().open(settings_, lastError_)) return false;
   meantOpen_ = true;
   return true;
@@ -63,6 +64,7 @@ bool ScaleLink::restoreConnection() {
   Transport& connection = transport();
   if (!meantOpen_ || (connection.isOpen() && !connection.gone())) return true;
   connection.close();  // the dead handle first: the device may be back under the same name
+  stream_ = StreamMemory{};
   return connection.open(settings_, lastError_);
 }
 

@@ -8,6 +8,7 @@
 #include "link/no_transport.h"
 #include "link/record_file.h"
 #include "link/serial_transport.h"
+#include "link/stream_memory.h"
 #include "link/tcp_transport.h"
 #include "link/transport.h"
 #include "link/weight_reading.h"
@@ -37,7 +38,7 @@ class ScaleLink {
   // out, a peer that closed) or dropped after a failed send is closed and
   // opened again, once a poll, for as long as the link is meant to be open.
   // False when it could not be; the open's own code (8, 2 or 9) is then
-  // pending.
+  // pending. What was learnt of the scale is forgotten: another may be there.
   bool restoreConnection();
   // The pending code. `text` (room for kErrorTextSize bytes) receives its
   // Windows-1251 message and `detail` 100 + code; a code outside the table
@@ -65,6 +66,8 @@ class ScaleLink {
   // Records `code` unless another code is pending.
   void recordErrorIfNone(LinkError code);
   WeightReading& lastReading() { return lastReading_; }
+  // Whether the scale streams, learnt by the polls; forgotten on every open.
+  StreamMemory& streamMemory() { return stream_; }
   char decimalSeparator() const { return decimalSeparator_; }
   platform::Clock& clock() { return services_.clock; }
   // The raw-frame dump "#DeviceIO", with the blocks it could not write yet.
@@ -80,6 +83,7 @@ class ScaleLink {
   bool meantOpen_ = false;  // opened, and not closed since
   RecordFile deviceDump_;
   WeightReading lastReading_;
+  StreamMemory stream_;
   LinkError lastError_ = LinkError::kNone;
   char decimalSeparator_ = ' ';
 };

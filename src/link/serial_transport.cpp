@@ -189,23 +189,33 @@ bool SerialTransport::readReply(std::uint8_t* buffer, std::int32_t& count) {
   return reply.handBack(buffer, count);
 }
 
-bool SerialTransport::waitForStream() {
+bool SerialTransport::waitForStream(bool keepListening, StreamStart& start) {
   if (!port_ || gone()) return false;
   CommStatus status;
   if (!port_->setEventMask(platform::kEventRxChar)) return failed(port_->lastError());
   if (!queryStatus(status)) return false;
+  // Nothing has come since the last read, a poll period or more ago.
+  start.quiet = status.inQueue == 0;
   const platform::Deadline quiet(clock_, kQuietLineMs);
   platform::StepSchedule checks(clock_, kQuietCheckMs);
   checks.sleepToNextStep();
   if (!queryStatus(status)) return false;
   while (status.inQueue == 0) {
-    if (quiet.passed()) return false;
+    if (quiet.passed()) return keepListening;
     checks.sleepToNextStep();
     if (!queryStatus(status)) return false;
   }
   if (!queryStatus(status)) return false;
-  if (status.inQueue <= kStreamCaptureBytes) return true;
-  return port_->purge(platform::kPurgeRxClear) || failed(port_->lastError());
+  // A slow stream leaves fewer than a stretch's bytes between polls, as old
+  // as the pause: they are dropped as a larger backlog is.
+  if (status.inQueue > kStreamCaptureBytes || !start.quiet) return discardWaiting(start);
+  return true;
+}
+
+bool SerialTransport::discardWaiting(StreamStart& start) {
+  if (!port_->purge(platform::kPurgeRxClear)) return failed(port_->lastError());
+  start.discarded = true;
+  return true;
 }
 
 ByteResult SerialTransport::takeByte(std::uint8_t& byte) {

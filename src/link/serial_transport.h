@@ -41,9 +41,10 @@ class SerialTransport final : public Transport {
   // 256 ms after the write.
   bool writeBytes(const std::uint8_t* bytes, std::int32_t length) override;
   bool readReply(std::uint8_t* buffer, std::int32_t& count) override;
-  // Watches the receive queue for 200 ms; a queue fuller than one stretch
-  // is discarded, so that only fresh bytes are read.
-  bool waitForStream() override;
+  // Watches the receive queue for 200 ms. A queue fuller than one stretch,
+  // or one that held bytes before the watch began, is discarded, so that
+  // only fresh bytes are read.
+  bool waitForStream(bool keepListening, StreamStart& start) override;
   ByteResult takeByte(std::uint8_t& byte) override;
   void waitForInput(std::uint32_t boundMs) override;
   // Over RS-232 the reply's own first-byte wait is the only wait.
@@ -60,6 +61,7 @@ class SerialTransport final : public Transport {
   bool configure(platform::SerialPort& port, const LinkSettings& settings);
   bool queryStatus(platform::CommStatus& status);
   bool failed(const platform::OsError& error);
+  bool discardWaiting(StreamStart& start);
 
   platform::SerialPorts& ports_;
   platform::Clock& clock_;

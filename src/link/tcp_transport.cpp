@@ -172,8 +172,10 @@ bool TcpTransport::readReply(std::uint8_t* buffer, std::int32_t& count) {
   return reply.handBack(buffer, count);
 }
 
-bool TcpTransport::waitForStream() {
+bool TcpTransport::waitForStream(bool /*keepListening*/, StreamStart& start) {
   if (!socket_ || gone()) return false;
+  // Nothing has come since the last read, a poll period or more ago.
+  start.quiet = socket_->bytesWaiting() <= 0;
   clock_.sleep(kStreamSettleMs);
   const platform::Deadline watch(clock_, kStreamWatchMs);
   socket_->waitForInput(kStreamWatchMs);
@@ -181,7 +183,9 @@ bool TcpTransport::waitForStream() {
     if (watch.passed()) return true;
     socket_->waitForInput(watch.remaining());
   }
-  discardStaleData();
+  // A slow stream leaves fewer than a stretch's bytes between polls, as old
+  // as the pause: they are dropped as a larger backlog is.
+  start.discarded = discardWaiting(start.quiet ? static_cast<int>(kStreamCaptureBytes) : 0);
   return true;
 }
 
@@ -190,18 +194,19 @@ bool TcpTransport::waitForStream() {
 // frame is cut from what arrives now. (Without this, a peer streaming
 // about a kilobyte a second between polls would be shown further behind
 // with every poll.)
-void TcpTransport::discardStaleData() {
+bool TcpTransport::discardWaiting(int keep) {
   int stale = socket_->bytesWaiting();
-  if (stale <= static_cast<int>(kStreamCaptureBytes)) return;
+  if (stale <= keep) return false;
   std::uint8_t scratch[256];
   while (stale > 0) {
     const int chunk =
         stale < static_cast<int>(sizeof scratch) ? stale : static_cast<int>(sizeof scratch);
     const int got = socket_->recv(scratch, chunk);
-    if (got <= 0) return;
+    if (got <= 0) break;
     noteReceived(scratch, static_cast<std::size_t>(got));
     stale -= got;
   }
+  return true;
 }
 
 ByteResult TcpTransport::takeByte(std::uint8_t& byte) {

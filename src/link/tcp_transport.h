@@ -35,13 +35,14 @@ class TcpTransport final : public Transport {
   // As over RS-232, with a 300 ms first-byte limit.
   bool readReply(std::uint8_t* buffer, std::int32_t& count) override;
   // Gives the peer 128 ms, then watches for data for up to 152 ms more;
-  // never fails while connected. A backlog larger than one stretch is read
-  // and dropped.
-  bool waitForStream() override;
+  // never fails while connected. A backlog larger than one stretch, or one
+  // that waited before the wait began, is read and dropped.
+  bool waitForStream(bool keepListening, StreamStart& start) override;
   ByteResult takeByte(std::uint8_t& byte) override;
   void waitForInput(std::uint32_t boundMs) override;
   std::uint32_t combinedReplyDelayMs() const override;
   std::string target(const LinkSettings& settings) const override { return peerName(settings); }
+  bool reachesNetworkPeer() const override { return true; }
 
   // "host:port" of `settings`, for messages; with a host name looked up
   // beforehand "name:port (address)".
@@ -52,7 +53,9 @@ class TcpTransport final : public Transport {
   bool connect(const LinkSettings& settings);
   bool waitConnected(platform::Socket& socket);
   void dropConnection();
-  void discardStaleData();
+  // Reads and drops what waits when it is more than `keep` bytes; true when
+  // it did.
+  bool discardWaiting(int keep);
   // One recv of one byte from a socket reported readable.
   ByteResult receiveOne(std::uint8_t& byte);
 

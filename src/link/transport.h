@@ -35,6 +35,17 @@ struct LineErrorCounts {
   std::uint32_t breaks = 0;
 };
 
+// What the wait before a stretch of unsolicited data found.
+struct StreamStart {
+  // Nothing had come since the last read when the wait first looked (at
+  // least the pause between polls): unless bytes were dropped since, the
+  // first byte read begins a frame.
+  bool quiet = false;
+  // Bytes that had waited since before the wait were dropped: the scale
+  // sends on its own.
+  bool discarded = false;
+};
+
 // Sees every byte that crosses the link as it passes, for a trace.
 class TrafficObserver {
  public:
@@ -65,8 +76,11 @@ class Transport {
   virtual bool readReply(std::uint8_t* buffer, std::int32_t& count) = 0;
   // Listens briefly for data the scale sends on its own: true when the
   // read of a stretch should begin, false when the line stays quiet or
-  // fails. Stale data is dropped first.
-  virtual bool waitForStream() = 0;
+  // fails. Data that had waited since before the wait is stale and dropped,
+  // so that no old frame is shown as the weight now. With `keepListening`
+  // (a scale known to stream) a quiet line gives true: the read's own
+  // first-byte limit waits on.
+  virtual bool waitForStream(bool keepListening, StreamStart& start) = 0;
   // One attempt to take a byte of such data; never waits.
   virtual ByteResult takeByte(std::uint8_t& byte) = 0;
   // Rests until input arrives, at most `boundMs`; where the system cannot
@@ -81,12 +95,17 @@ class Transport {
   // nothing in how a poll goes (the bytes count as received); a way
   // without a serial line has none.
   virtual LineErrorCounts takeLineErrors() { return {}; }
+  // True when a connection that is lost was closed by a network peer
+  // rather than by a device going away.
+  virtual bool reachesNetworkPeer() const { return false; }
 
   // True once the OS reported the device or peer gone, not merely quiet:
   // the connection must be opened anew before it can serve again.
   bool gone() const { return gone_; }
   // The OS error of the last failure.
   const platform::OsError& osError() const { return osError_; }
+  // Bytes received since the transport was made, counted as they pass.
+  std::uint64_t bytesReceived() const { return bytesReceived_; }
   void setObserver(TrafficObserver* observer) { observer_ = observer; }
 
  protected:
@@ -108,6 +127,7 @@ class Transport {
     if (observer_ != nullptr && length > 0) observer_->sent(bytes, length);
   }
   void noteReceived(const std::uint8_t* bytes, std::size_t length) {
+    bytesReceived_ += length;
     if (observer_ != nullptr && length > 0) observer_->received(bytes, length);
   }
 
@@ -115,6 +135,7 @@ class Transport {
   bool gone_ = false;
   platform::OsError osError_;
   TrafficObserver* observer_ = nullptr;
+  std::uint64_t bytesReceived_ = 0;
 };
 
 }  // namespace scalecheck

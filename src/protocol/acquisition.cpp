@@ -11,6 +11,7 @@ namespace {
 constexpr std::uint8_t kEnq = 0x05;
 constexpr std::uint8_t kAck = 0x06;
 constexpr std::uint8_t kDc1 = 0x11;
+constexpr std::uint8_t kNak = 0x15;
 constexpr std::int32_t kReplyParseLength = 22;
 constexpr std::size_t kExchangeSize = 64;
 // Time the scale is given to answer ENQ before its reply is read (a frame
@@ -19,33 +20,106 @@ constexpr std::uint32_t kAckDelayMs = 128;
 // A combined-request reply shorter than this is no weight frame.
 constexpr std::int32_t kCombinedMinBytes = 11;
 
+// What the bytes of one reply or burst are, for saying why a poll failed.
+enum class Heard : std::uint8_t {
+  kNothing,
+  kControl,  // only ACK, NAK and line ends
+  kText,     // printable text, maybe with line ends
+  kGarbage,  // other bytes: a wrong rate or framing, noise
+};
+
+Heard classify(const std::uint8_t* bytes, std::int32_t count) {
+  // NULs that fill the buffer after a stretch of 43 are not the scale's.
+  while (count > 0 && bytes[count - 1] == 0) --count;
+  Heard heard = count > 0 ? Heard::kControl : Heard::kNothing;
+  for (std::int32_t i = 0; i < count; ++i) {
+    const std::uint8_t byte = bytes[i];
+    if (byte >= 0x20 && byte <= 0x7E) {
+      heard = Heard::kText;
+    } else if (byte != kAck && byte != kNak && byte != '\r' && byte != '\n' && byte != '\t') {
+      return Heard::kGarbage;
+    }
+  }
+  return heard;
+}
+
 // One poll's working state: the exchange buffer holds the captured frame,
-// then each request sent and each reply received, always from position 0.
+// then each request sent and each reply received, always from position 0;
+// the evidence is what was heard on the way.
 struct Exchange {
   std::uint8_t buffer[kExchangeSize] = {};
   WeightReading parsed;
   std::int32_t dumpCount = 0;
+  PollReport& report;
+  bool textRefused = false;  // text the parser refused (report.rejection says why)
+  bool textUnused = false;   // a frame heard where none was asked for
+  bool garbage = false;
+
+  explicit Exchange(PollReport& pollReport) : report(pollReport) {}
 };
 
-bool parseInto(ScaleLink& link, Exchange& exchange, std::int32_t length) {
-  return parseFrame(link.decimalSeparator(), exchange.buffer, length, exchange.parsed);
+// Bytes that made no reading, kept as the poll's evidence: text refused
+// for `why`, or garbage.
+void noteRefused(Exchange& exchange, const std::uint8_t* bytes, std::int32_t count,
+                 FrameRejection why) {
+  const Heard heard = classify(bytes, count);
+  if (heard == Heard::kGarbage) exchange.garbage = true;
+  if (heard != Heard::kText) return;
+  exchange.textRefused = true;
+  exchange.report.rejection = why;
 }
 
-bool tryTwoStep(ScaleLink& link, Exchange& exchange) {
+// Parses `length` bytes of the exchange buffer, of which the scale sent
+// `sent`.
+bool parseInto(ScaleLink& link, Exchange& exchange, std::int32_t length, std::int32_t sent) {
+  FrameRejection why = FrameRejection::kNone;
+  if (parseFrame(link.decimalSeparator(), exchange.buffer, length, exchange.parsed, &why)) {
+    ++exchange.report.framesRecognised;
+    return true;
+  }
+  noteRefused(exchange, exchange.buffer, sent, why);
+  return false;
+}
+
+// Bytes that were no answer to what was asked: text is read as a frame
+// would be, to say what is wrong with it. True when it was a whole frame.
+bool noteUnasked(ScaleLink& link, Exchange& exchange, const std::uint8_t* bytes,
+                 std::int32_t count) {
+  WeightReading unused;
+  FrameRejection why = FrameRejection::kNone;
+  if (classify(bytes, count) == Heard::kText &&
+      parseFrame(link.decimalSeparator(), bytes, count, unused, &why)) {
+    ++exchange.report.framesRecognised;
+    exchange.textUnused = true;
+    return true;
+  }
+  noteRefused(exchange, bytes, count, why);
+  return false;
+}
+
+enum class TwoStep : std::uint8_t { kReading, kFailed, kStreamHeard };
+
+TwoStep tryTwoStep(ScaleLink& link, Exchange& exchange) {
   std::int32_t count = 0;
   exchange.buffer[0] = kEnq;
-  if (!link.writeBytes(exchange.buffer, 1)) return false;
+  if (!link.writeBytes(exchange.buffer, 1)) return TwoStep::kFailed;
   link.clock().sleep(kAckDelayMs);
-  if (!link.readReply(exchange.buffer, count) || count != 1 || exchange.buffer[0] != kAck) {
-    return false;
+  if (!link.readReply(exchange.buffer, count)) return TwoStep::kFailed;
+  if (exchange.buffer[0] == kAck) exchange.report.ackSeen = true;
+  if (exchange.buffer[0] == kNak) exchange.report.nakSeen = true;
+  if (count != 1 || exchange.buffer[0] != kAck) {
+    // No scale answers a lone ENQ with a frame: one that came is streamed,
+    // its first byte the first after the quiet line the capture heard.
+    return noteUnasked(link, exchange, exchange.buffer, count) ? TwoStep::kStreamHeard
+                                                               : TwoStep::kFailed;
   }
   exchange.buffer[0] = kDc1;
-  if (!link.writeBytes(exchange.buffer, 1)) return false;
+  if (!link.writeBytes(exchange.buffer, 1)) return TwoStep::kFailed;
   link.clock().sleep(kFrameDelayMs);
-  if (!link.readReply(exchange.buffer, count)) return false;
-  if (!parseInto(link, exchange, kReplyParseLength)) return false;
+  if (!link.readReply(exchange.buffer, count)) return TwoStep::kFailed;
+  if (!parseInto(link, exchange, kReplyParseLength, count)) return TwoStep::kFailed;
   exchange.dumpCount = count;
-  return true;
+  return TwoStep::kReading;
 }
 
 bool tryCombined(ScaleLink& link, Exchange& exchange) {
@@ -56,9 +130,29 @@ bool tryCombined(ScaleLink& link, Exchange& exchange) {
   const std::uint32_t delay = link.transport().combinedReplyDelayMs();
   if (delay > 0) link.clock().sleep(delay);
   std::memset(exchange.buffer, 0, kReplyParseLength);
-  if (!link.readReply(exchange.buffer, count) || count < kCombinedMinBytes) return false;
-  if (!parseInto(link, exchange, kReplyParseLength)) return false;
+  if (!link.readReply(exchange.buffer, count)) return false;
+  if (exchange.buffer[0] == kNak) exchange.report.nakSeen = true;
+  if (count < kCombinedMinBytes) {
+    noteRefused(exchange, exchange.buffer, count, FrameRejection::kTooShort);
+    return false;
+  }
+  if (!parseInto(link, exchange, kReplyParseLength, count)) return false;
   exchange.dumpCount = count;
+  return true;
+}
+
+// A stream frame: 21 bytes cut from a stretch, or a whole frame of its own
+// length, of which at most 21 bytes are dumped.
+bool tryStream(ScaleLink& link, Exchange& exchange, bool& framed) {
+  std::int32_t captured = 0;
+  StreamHeard heard;
+  framed = captureStreamFrame(link, exchange.buffer, captured, &heard);
+  if (!framed) {
+    noteUnasked(link, exchange, heard.bytes, static_cast<std::int32_t>(heard.count));
+    return false;
+  }
+  if (!parseInto(link, exchange, captured, captured)) return false;
+  exchange.dumpCount = captured < kStreamFrameBytes ? captured : kStreamFrameBytes;
   return true;
 }
 
@@ -77,41 +171,83 @@ bool finishPoll(ScaleLink& link, const Exchange& exchange, AcquisitionMode mode,
   reading = exchange.parsed;
   reading.acquisitionMode = mode;
   reading.valid = 1;
+  exchange.report.mode = mode;
+  exchange.report.rejection = FrameRejection::kNone;  // of a way tried before
   dumpFrame(link, exchange);
   out = reading;
   return true;
 }
 
-bool failPoll(ScaleLink& link) {
+// The first cause that applies, in order of what says most.
+PollCause causeOf(const ScaleLink& link, const Exchange& exchange, bool wasOpen) {
+  const Transport& transport = link.transport();
+  if (!wasOpen) return PollCause::kNotOpened;
+  if (transport.gone() || !transport.isOpen()) {
+    return transport.reachesNetworkPeer() ? PollCause::kPeerClosed : PollCause::kDeviceGone;
+  }
+  if (exchange.report.nakSeen) return PollCause::kNak;
+  if (exchange.textRefused || exchange.textUnused) return PollCause::kFrameRejected;
+  if (exchange.report.ackSeen) return PollCause::kAckWithoutFrame;
+  if (exchange.garbage || exchange.report.bytesHeard > 0) return PollCause::kBytesWithoutFrame;
+  return PollCause::kSilence;
+}
+
+bool failPoll(ScaleLink& link, Exchange& exchange, bool wasOpen) {
+  PollReport& report = exchange.report;
+  report.cause = causeOf(link, exchange, wasOpen);
+  if (report.cause != PollCause::kFrameRejected) report.rejection = FrameRejection::kNone;
+  const bool lost = report.cause == PollCause::kNotOpened ||
+                    report.cause == PollCause::kDeviceGone ||
+                    report.cause == PollCause::kPeerClosed;
+  if (lost) report.osError = link.osError();
   link.recordErrorIfNone(LinkError::kNoData);
   return false;
+}
+
+// The way that gives the reading, or none.
+AcquisitionMode acquire(ScaleLink& link, Exchange& exchange) {
+  // A scale that streams is never asked: a frame it sent that does not
+  // parse fails the poll.
+  bool framed = false;
+  if (tryStream(link, exchange, framed)) return AcquisitionMode::kStream;
+  if (framed) return AcquisitionMode::kNone;
+  const TwoStep twoStep = tryTwoStep(link, exchange);
+  if (twoStep == TwoStep::kReading) return AcquisitionMode::kTwoStep;
+  if (twoStep == TwoStep::kStreamHeard) {
+    // Listened for as a stream from now on; asked again only should no
+    // frame come.
+    link.streamMemory().streaming = true;
+    if (tryStream(link, exchange, framed)) return AcquisitionMode::kStream;
+    if (framed) return AcquisitionMode::kNone;
+  }
+  if (tryCombined(link, exchange)) return AcquisitionMode::kCombined;
+  return AcquisitionMode::kNone;
 }
 
 }  // namespace
 
 bool pollReading(ScaleLink& link, WeightReading& out) {
-  Exchange exchange;
+  PollReport report;
+  return pollReading(link, out, report);
+}
+
+bool pollReading(ScaleLink& link, WeightReading& out, PollReport& report) {
+  report = PollReport{};
+  Exchange exchange(report);
   link.lastReading() = WeightReading{};
   // Codes 10 and 11 describe one poll, so each failed poll shows its own
   // cause: a scale that sent garbage once and is silent now shows 110.
   if (link.lastError() == LinkError::kNoData || link.lastError() == LinkError::kUnknownStream) {
     link.setLastError(LinkError::kNone);
   }
-  if (!link.restoreConnection()) return failPoll(link);
+  const std::uint64_t receivedBefore = link.transport().bytesReceived();
+  if (!link.restoreConnection()) return failPoll(link, exchange, false);
+  const bool wasOpen = link.transport().isOpen();
 
-  std::int32_t captured = 0;
-  if (captureStreamFrame(link, exchange.buffer, captured)) {
-    // A scale that streams is never asked: a frame it sent that does not
-    // parse fails the poll.
-    if (!parseInto(link, exchange, kStreamFrameBytes)) return failPoll(link);
-    exchange.dumpCount = kStreamFrameBytes;
-    return finishPoll(link, exchange, AcquisitionMode::kStream, out);
-  }
-  if (tryTwoStep(link, exchange)) return finishPoll(link, exchange, AcquisitionMode::kTwoStep, out);
-  if (tryCombined(link, exchange)) {
-    return finishPoll(link, exchange, AcquisitionMode::kCombined, out);
-  }
-  return failPoll(link);
+  const AcquisitionMode mode = acquire(link, exchange);
+  report.bytesHeard = static_cast<std::uint32_t>(link.transport().bytesReceived() - receivedBefore);
+  if (mode == AcquisitionMode::kNone) return failPoll(link, exchange, wasOpen);
+  return finishPoll(link, exchange, mode, out);
 }
 
 }  // namespace scalecheck

@@ -23,8 +23,8 @@ struct FrameScan {
   char number[kNumberStop + 1] = {};
   std::size_t stored = 0;
   bool collecting = false;
-  bool ended = false;  // a run of number characters was closed by another byte
-  bool negative = false;
+  bool ended = false;     // a run of number characters was closed by another byte
+  bool negative = false;  // the last sign before the number's first digit was "-"
   bool hasPoint = false;
   std::uint8_t decimals = 0;
   StabilityState stability = StabilityState::kNotStated;
@@ -101,10 +101,24 @@ FrameScan scanFrame(const std::uint8_t* frame, std::int32_t length, char separat
     // A streaming scale sends frames back to back: once the number has ended,
     // the frame's CR or LF ends it, and what follows is the next frame's.
     if (scan.ended && (byte == '\r' || byte == '\n')) break;
-    if (byte == '-') scan.negative = true;  // wherever it stands outside the number
-    if (scan.ended && !scan.unitSeen) noteUnit(scan, frame, i);
+    // Field separators such as the "-" of "G-," may stand before the sign.
+    if (scan.stored == 0 && (byte == '-' || byte == '+')) scan.negative = byte == '-';
+    if (scan.ended) {
+      noteUnit(scan, frame, i);
+      // Scales append an ID, a piece count or a tare after the unit: their
+      // digits and signs are not the weight's.
+      if (scan.unitSeen) break;
+    }
   }
   return scan;
+}
+
+FrameRejection rejectionOf(const FrameScan& scan) {
+  if (scan.stored == 0) return FrameRejection::kNoNumber;
+  if (!scan.stabilitySeen) return FrameRejection::kNoStability;
+  if (!scan.ended) return FrameRejection::kNumberNotEnded;
+  if (!scan.unitSeen) return FrameRejection::kNoUnit;
+  return FrameRejection::kNone;
 }
 
 // The weight text: "%.<decimals>f" with a point, else "%d" of the weight
@@ -129,11 +143,17 @@ void formatWeightText(const FrameScan& scan, double weight, char separator,
 }  // namespace
 
 bool parseFrame(char decimalSeparator, const std::uint8_t* frame, std::int32_t length,
-                WeightReading& out) {
-  if (frame == nullptr || length <= 0) return false;
-  FrameScan scan = scanFrame(frame, length, decimalSeparator);
-  if (scan.stored == 0) return false;
-  if (!scan.stabilitySeen || !scan.ended || !scan.unitSeen) return false;
+                WeightReading& out, FrameRejection* why) {
+  FrameRejection rejection = FrameRejection::kTooShort;
+  FrameScan scan;
+  if (frame != nullptr && length > 0) {
+    scan = scanFrame(frame, length, decimalSeparator);
+    rejection = rejectionOf(scan);
+  }
+  if (rejection != FrameRejection::kNone) {
+    if (why != nullptr) *why = rejection;
+    return false;
+  }
 
   scan.number[kNumberKept] = '\0';  // a 16th character is dropped
   double weight = platform::convertDecimal(scan.number, decimalSeparator);

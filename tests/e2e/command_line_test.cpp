@@ -51,9 +51,6 @@ TEST(CommandLine, PollsADevicePathCountTimes) {
   }
 }
 
-// By its address, and by a name longer than the link's 15 characters (a
-// numeric form the resolver takes without a name server), shown with the
-// address it was looked up to.
 // A rate outside the termios table is set all the same (a pseudo-terminal
 // carries the bytes whatever the rate).
 TEST(CommandLine, PollsAtARateOutsideTheStandardTable) {
@@ -68,6 +65,27 @@ TEST(CommandLine, PollsAtARateOutsideTheStandardTable) {
       << run.output;
 }
 
+// A scale that streams a frame every 150 ms falls quiet between frames:
+// each reading is still the stream's, and it comes from the whole frame.
+TEST(CommandLine, ReadsASlowStreamAsAStream) {
+  ScratchDir work;
+  ScratchDir ports;
+  harness::SimProcess sim;
+  const std::string device = ports.file("scale");
+  ASSERT_TRUE(startSim(sim, {"--pty", device, "--kind", "stream", "--interval", "150"}));
+  const ScriptRun run = runWith(work, ports, {"--port", device, "--count", "3"});
+  const std::string reading = kStreamTag + " Ст[1,234] кг";
+  EXPECT_EQ(run.output, lf(kTitle + "\r\n  Опрос: " + device + ", 9600,None,8,1\r\n" + reading +
+                           reading + reading +
+                           "\r\nОпросов: 3, показаний: 3 (~22: 3), ошибок: 0.\r\n"));
+  std::string dump;
+  for (int poll = 0; poll < 3; ++poll) dump += "ST,GS,+  1.234kg\r\r\n";  // LF stored as CR LF
+  EXPECT_EQ(work.read("#DeviceIO"), dump);
+}
+
+// By its address, and by a name longer than the link's 15 characters (a
+// numeric form the resolver takes without a name server), shown with the
+// address it was looked up to.
 TEST(CommandLine, PollsATcpScaleCountTimes) {
   ScratchDir work;
   ScratchDir ports;
@@ -127,8 +145,8 @@ TEST(CommandLine, TheExitStatusSaysHowTheRunWent) {
   const Case cases[] = {
       {{"--port", "com1", "--count", "1"},
        1,
-       lf(kNoData + "\r\nОпросов: 1, показаний: 0, ошибок: 1 (110: 1), самая длинная серия "
-                    "ошибок: 1.\r\n"),
+       lf(kNoData + "\r\nОпросов: 1, показаний: 0, ошибок: 1 (110: 1 (тишина: 1)), самая "
+                    "длинная серия ошибок: 1.\r\n"),
        ""},
       {{"--port", "/nonexistent"},
        3,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "fakes/fake_serial.h"
@@ -40,6 +42,23 @@ struct ScriptedScale {
     std::string bytes;
     while (bytes.size() < durationMs) bytes += frame;
     device.arriveAfter(0, bytes, 1);
+  }
+
+  // Frame k (`frameNumber(k)`, k = 0, 1, ...) begins at `at` + k times
+  // `intervalMs`, or right after frame k - 1 when that is later (0: back to
+  // back); one byte every `byteMs` (9: about 1200 baud), for `durationMs`.
+  // `peer` is a serial device or a TCP peer.
+  template <typename Peer, typename FrameNumber>
+  static void streamEvery(Peer& peer, std::uint64_t at, FrameNumber frameNumber,
+                          std::uint32_t intervalMs, std::uint32_t byteMs,
+                          std::uint64_t durationMs = 20000) {
+    std::uint64_t lineFree = at;
+    for (std::uint64_t k = 0, start = at; start < at + durationMs; ++k) {
+      const std::string frame = frameNumber(k);
+      start = std::max(at + k * intervalMs, lineFree);
+      peer.arriveAt(start, frame, byteMs);
+      lineFree = start + frame.size() * byteMs;
+    }
   }
 };
 

@@ -111,10 +111,42 @@ void requireShownReading(const WeightReading& parsed, AcquisitionMode mode) {
 bool parseWith(char separator, const std::uint8_t* data, std::int32_t length,
                WeightReading& reading) {
   fillCanary(&reading, sizeof reading);
-  const bool parsed = parseFrame(separator, data, length, reading);
-  if (!parsed)
+  FrameRejection why = FrameRejection::kNone;
+  const bool parsed = parseFrame(separator, data, length, reading, &why);
+  if (!parsed) {
     require(holdsCanary(&reading, sizeof reading), "a refused frame leaves the record untouched");
+    require(why != FrameRejection::kNone, "a refused frame is told why");
+  }
   return parsed;
+}
+
+// The sign is the last "+" or "-" before the number's first digit: the
+// first digit that follows a space or a "-".
+void requireSign(const std::uint8_t* data, std::int32_t length, const WeightReading& reading) {
+  bool negative = false;
+  for (std::int32_t i = 0; i < length; ++i) {
+    const bool digit = data[i] >= '0' && data[i] <= '9';
+    if (digit && i >= 1 && (data[i - 1] == ' ' || data[i - 1] == '-')) break;
+    if (data[i] == '-' || data[i] == '+') negative = data[i] == '-';
+  }
+  require(std::signbit(reading.preciseWeight) == negative,
+          "the weight's sign is the last sign before its number");
+}
+
+// What follows the unit is another field: appending one changes nothing.
+void requireFieldAfterUnitIgnored(const std::uint8_t* data, std::int32_t length,
+                                  const WeightReading& reading) {
+  static const std::string kField = " -12 34.5 kg ID 7";
+  std::string longer(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length));
+  longer += kField;
+  WeightReading again;
+  require(parseWith(',', reinterpret_cast<const std::uint8_t*>(longer.data()),
+                    static_cast<std::int32_t>(longer.size()), again),
+          "a frame still parses with a field after it");
+  require(again.preciseWeight == reading.preciseWeight && again.unit == reading.unit &&
+              again.decimals == reading.decimals &&
+              std::strcmp(again.weightText, reading.weightText) == 0,
+          "a field after the unit leaves the reading as it was");
 }
 
 void checkFrame(const std::uint8_t* data, std::int32_t length) {
@@ -130,6 +162,8 @@ void checkFrame(const std::uint8_t* data, std::int32_t length) {
           "the separator does not change the reading");
   requireParsedReading(comma, ',');
   requireParsedReading(point, '.');
+  requireSign(data, length, comma);
+  requireFieldAfterUnitIgnored(data, length, comma);
   for (const AcquisitionMode mode :
        {AcquisitionMode::kStream, AcquisitionMode::kCombined, AcquisitionMode::kTwoStep}) {
     requireShownReading(comma, mode);

@@ -45,6 +45,10 @@ LinkScenario::SerialFault serialFault(std::uint8_t call, std::uint8_t count, std
 // A stretch: the first byte within 300 ms, each of the 43 more within the
 // 80 ms gap, and a cycle of a millisecond for each byte taken.
 constexpr std::uint64_t kStretchMs = 300 + 43 * 80 + 44;
+// A stream's frame: its first byte within a second; bursts after the first
+// begin within a second of it, the last as long as a stretch; then, once,
+// a second for the next frame's first byte, to measure the period.
+constexpr std::uint64_t kStreamFrameMs = 1000 + 1000 + kStretchMs + 1000;
 // RS-232: 200 ms of quiet line; a transmitter-empty wait of 256 ms, which a
 // driver that reports no event may overrun by one of its returns (16 ms at
 // most here); a reply of 21 bytes, the first within 351 ms, each next one
@@ -197,16 +201,18 @@ void ScenarioPlayer::requireAllReleased() const {
 }
 
 std::uint64_t captureBoundMs(bool tcp) {
-  return (tcp ? kTcpWatchMs : kSerialQuietMs) + kStretchMs;
+  return (tcp ? kTcpWatchMs : kSerialQuietMs) + kStreamFrameMs;
 }
 
+// A frame answering a lone ENQ is streamed: the stream is listened for
+// once more before the combined request.
 std::uint64_t pollBoundMs(bool tcp) {
   if (tcp) {
-    return kTcpConnectMs + captureBoundMs(true) + kAckDelayMs + kDataDelayMs + kTcpCombinedDelayMs +
-           3 * kTcpReplyMs;
+    return kTcpConnectMs + captureBoundMs(true) + kStreamFrameMs + kAckDelayMs + kDataDelayMs +
+           kTcpCombinedDelayMs + 3 * kTcpReplyMs;
   }
-  return captureBoundMs(false) + 3 * kSerialTransmitMs + kAckDelayMs + kDataDelayMs +
-         3 * kSerialReplyMs;
+  return captureBoundMs(false) + kStreamFrameMs + 3 * kSerialTransmitMs + kAckDelayMs +
+         kDataDelayMs + 3 * kSerialReplyMs;
 }
 
 }  // namespace scalecheck::fuzzing

@@ -12,8 +12,10 @@ FRAMES = {
     "default": FRAME, "wide": FRAME22, "unstable-grams": b"US,GS,   12.50 g",
     "negative": b"ST,GS,-  1.234kg", "milligrams": b"S 1.234Mg", "lower-case": b"us  7 t",
     "decimal-comma": b"ST,GS,+  1,234kg", "beyond-int32": b"S -3000000000 kg",
-    "fifteen-digits": b"S -1k 23456789012345 ", "many-decimals": b"S 1k 2345678.12345678",
+    "fifteen-digits": b"S -1 23456789012345 k", "many-decimals": b"S -1 2345678.123456 k",
     "nul-inside": b"S 5\0kg\r\n", "next-frame": b"S 1.5 kg\r\n -2 t",
+    "id-after-unit": b"ST,GS,+  1.234kg ID 7", "tare-after-unit": b"ST,GS,+  1.234kg T  0.500kg",
+    "minus-in-a-field": b"ST,G-,+  1.234kg",
 }
 ANSWERS = {
     "one": b"1", "com1": b"com1", "upper": b"COM3", "com256": b"com256", "com257": b"com257",
@@ -36,6 +38,9 @@ TCP = {0: 1, 18: 75, 19: 1}  # 150 ms
 LINKS = {
     "serial-stream": scenario({17: 1, 20: 1}, stream=FRAME * 4),
     "serial-stream-wide": scenario({16: 5, 17: 1}, stream=FRAME22 * 3),
+    # One frame a poll, falling quiet: before the quiet check ends, and after.
+    "serial-slow-stream": scenario({16: 5, 17: 1, 20: 3}, stream=FRAME),
+    "serial-stream-after-enq": scenario({16: 60, 17: 1, 20: 3}, stream=FRAME),
     "serial-two-step": scenario({**SERIAL_ANSWER, 20: 1}, enq=b"\x06", dc1=FRAME),
     "serial-combined": scenario(SERIAL_ANSWER, combined=b"US,GS,-  12.50 g\r\n"),
     "serial-replugged": scenario({**SERIAL_ANSWER, 10: 2, 11: 1, 20: 2}, enq=b"\x06", dc1=FRAME),

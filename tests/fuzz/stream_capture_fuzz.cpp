@@ -11,19 +11,47 @@
 namespace scalecheck::fuzzing {
 namespace {
 
+bool isLineEnd(char byte) {
+  return byte == '\r' || byte == '\n';
+}
+
+// The 21 bytes after a CR LF the scale sent; a stretch cut short at 43
+// bytes ends in a NUL instead of its 44th byte.
+bool isCutFrame(const std::string& frame, const std::string& sent) {
+  const std::string head = "\r\n" + frame.substr(0, kStreamFrameBytes - 1);
+  return frame.size() == kStreamFrameBytes &&
+         (sent.find("\r\n" + frame) != std::string::npos ||
+          (frame.back() == '\0' && sent.find(head) != std::string::npos));
+}
+
+// Printable text up to a line end, as the scale sent it after a line end
+// or as the first thing it sent.
+bool isWholeFrame(const std::string& frame, const std::string& sent) {
+  const std::size_t end = frame.find_first_of("\r\n");
+  if (end == 0 || end == std::string::npos ||
+      frame.find_first_not_of("\r\n", end) != std::string::npos || frame.size() - end > 2) {
+    return false;
+  }
+  for (std::size_t i = 0; i < end; ++i) {
+    if (frame[i] < 0x20 || frame[i] > 0x7E) return false;
+  }
+  for (std::size_t at = sent.find(frame); at != std::string::npos; at = sent.find(frame, at + 1)) {
+    if (at == 0 || isLineEnd(sent[at - 1])) return true;
+  }
+  return false;
+}
+
 void requireCapture(bool captured, const std::uint8_t (&frame)[64], std::int32_t count,
                     const std::string& sent, LinkError before, LinkError after) {
   if (captured) {
-    require(count == kStreamFrameBytes, "a capture counts its 21 bytes");
-    require(holdsCanary(frame + kStreamFrameBytes, sizeof frame - kStreamFrameBytes),
-            "a capture writes 21 bytes and no more");
-    // The scale sent the stream once; a stretch cut short at 43 bytes ends
-    // in a NUL instead of its 44th byte.
-    const std::string cut(reinterpret_cast<const char*>(frame), kStreamFrameBytes);
-    const std::string head = "\r\n" + cut.substr(0, kStreamFrameBytes - 1);
-    require(sent.find("\r\n" + cut) != std::string::npos ||
-                (cut.back() == '\0' && sent.find(head) != std::string::npos),
-            "a captured frame is the bytes the scale sent after a CR LF");
+    require(count >= 2 && count < static_cast<std::int32_t>(kStreamCaptureBytes),
+            "a capture counts the frame it hands");
+    const auto length = static_cast<std::size_t>(count);
+    require(holdsCanary(frame + length, sizeof frame - length),
+            "a capture writes its frame and no more");
+    const std::string cut(reinterpret_cast<const char*>(frame), length);
+    require(isCutFrame(cut, sent) || isWholeFrame(cut, sent),
+            "a captured frame is 21 bytes the scale sent after a CR LF, or a whole frame it sent");
     require(after == before, "a capture that finds a frame records no code");
     return;
   }

@@ -1,0 +1,106 @@
+#include "console/poll_cause_text.h"
+
+#include <cstddef>
+#include <iterator>
+
+#include "console/system_text.h"
+#include "link/tcp_transport.h"
+#include "platform/cp1251.h"
+
+namespace scalecheck::console {
+namespace {
+
+using platform::cp1251;
+
+constexpr auto kSilence = cp1251("тишина");
+constexpr auto kAckWithoutFrame = cp1251("ACK без кадра");
+constexpr auto kBytesWithoutFrame = cp1251("байты без кадра");
+constexpr auto kDeviceGone = cp1251("устройство пропало");
+constexpr auto kNotOpened = cp1251("порт не открыт");
+constexpr auto kPeerClosed = cp1251("TCP-соединение закрыто");
+constexpr auto kFrameRefused = cp1251("кадр не принят");
+constexpr auto kNoStability = cp1251("кадр без буквы стабильности");
+constexpr auto kNoNumber = cp1251("кадр без числа");
+constexpr auto kNumberNotEnded = cp1251("кадр с незаконченным числом");
+constexpr auto kNoUnit = cp1251("кадр без единицы");
+constexpr auto kTooShort = cp1251("короткий кадр");
+constexpr auto kSuggestion = cp1251(
+    "\r\nБайты от весов приходят, но кадров в них нет: похоже, не та скорость или формат. "
+    "Подберите настройки: scalecheck ");
+
+// In the order of PollCause; a rejected frame is named by its rejection.
+constexpr const char* kCauseNames[] = {
+    "",
+    kSilence.c_str(),
+    "NAK",
+    kAckWithoutFrame.c_str(),
+    kBytesWithoutFrame.c_str(),
+    nullptr,
+    kDeviceGone.c_str(),
+    kNotOpened.c_str(),
+    kPeerClosed.c_str(),
+};
+constexpr const char* kCauseTraceTexts[] = {
+    "",      "silence",     "NAK",        "ACK without a frame", "bytes without a frame",
+    nullptr, "device gone", "not opened", "peer closed",
+};
+// In the order of FrameRejection.
+constexpr const char* kRejectionNames[] = {
+    kFrameRefused.c_str(),   kNoStability.c_str(), kNoNumber.c_str(),
+    kNumberNotEnded.c_str(), kNoUnit.c_str(),      kTooShort.c_str(),
+};
+constexpr const char* kRejectionTraceTexts[] = {
+    "frame rejected",
+    "frame rejected: no stability letter",
+    "frame rejected: no number",
+    "frame rejected: number not ended",
+    "frame rejected: no unit",
+    "frame rejected: too short",
+};
+constexpr auto kCauses = static_cast<std::size_t>(PollCause::kPeerClosed) + 1;
+constexpr auto kRejections = static_cast<std::size_t>(FrameRejection::kTooShort) + 1;
+static_assert(std::size(kCauseNames) == kCauses && std::size(kCauseTraceTexts) == kCauses);
+static_assert(std::size(kRejectionNames) == kRejections &&
+              std::size(kRejectionTraceTexts) == kRejections);
+
+// A name from `causes`, or from `rejections` for a rejected frame.
+const char* nameOf(PollCause cause, FrameRejection rejection, const char* const* causes,
+                   const char* const* rejections) {
+  const auto index = static_cast<std::size_t>(cause);
+  if (index >= kCauses) return "";
+  if (cause == PollCause::kFrameRejected) {
+    const auto why = static_cast<std::size_t>(rejection);
+    return rejections[why < kRejections ? why : 0];
+  }
+  return causes[index];
+}
+
+}  // namespace
+
+std::string causeName(PollCause cause, FrameRejection rejection) {
+  return nameOf(cause, rejection, kCauseNames, kRejectionNames);
+}
+
+std::string causeTraceText(const PollReport& report) {
+  const std::string text =
+      nameOf(report.cause, report.rejection, kCauseTraceTexts, kRejectionTraceTexts);
+  const bool lost = report.cause == PollCause::kDeviceGone ||
+                    report.cause == PollCause::kNotOpened || report.cause == PollCause::kPeerClosed;
+  // The OS's reason, made ASCII as the trace is.
+  const std::string reason = lost ? shownName(osText(report.osError)) : "";
+  return reason.empty() ? text : text + ": " + reason;
+}
+
+std::string detectSuggestion(const LinkSettings& settings) {
+  std::string port;
+  if (settings.mode == LinkMode::kTcp) {
+    port = "--tcp " + TcpTransport::peerName(settings);
+  } else if (!settings.devicePath.empty()) {
+    port = "--port " + settings.devicePath;
+  } else {
+    port = "--port com" + std::to_string(settings.comNumber);
+  }
+  return kSuggestion.c_str() + shownName(port) + " --detect";
+}
+
+}  // namespace scalecheck::console
