@@ -39,15 +39,17 @@ void endWithEsc(CheckerProcess& checker) {
   EXPECT_EQ(status.code, 0);
 }
 
-// The scale's adapter is pulled out (its simulator killed, as the device
-// would vanish) and later plugged in again under the same name: the polls
-// in between fail with the open's own line, and readings come back within
-// two polls of the device's return, with no restart.
+// The scale's adapter is pulled out (its device name gone and its simulator
+// killed, as the device would vanish) and later plugged in again under the
+// same name: the polls in between fail with the open's own line, and
+// readings come back within two polls of the device's return, with no
+// restart.
 TEST(LinkFaults, APulledAdapterComesBackAndReadingsResume) {
   ScaleSession session;
   ASSERT_TRUE(session.start({"--kind", "two-step"}));
   CheckerProcess& checker = session.checker();
   ASSERT_TRUE(checker.waitFor(kReading)) << checker.output();
+  ASSERT_TRUE(session.pullPortName());
   session.sim().signal(SIGKILL);
   session.sim().wait();
   ASSERT_TRUE(checker.waitFor(kNoData)) << checker.output();
