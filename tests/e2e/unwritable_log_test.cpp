@@ -40,37 +40,42 @@ class LogBlocker {
   bool made_ = false;
 };
 
-// A two-step scale whose weight steps up by a gram at each request, so that
-// every poll gets a reading of its own and the log shows their order,
-// however the polls and the test's steps fall in time.
-constexpr int kSteps = 60;  // a minute of polls before the weights come round again
-
-std::string gramsAt(int index) {
-  return std::to_string(1001 + index % kSteps).substr(1);
-}
-
+// A streaming scale whose weight steps up by a gram at each frame, a
+// thousand frames round (about 19 s): each poll catches a frame the one
+// before did not, and the log shows the order of the readings, however the
+// polls and the test's steps fall in time.
 ::testing::AssertionResult startSteppingScale(ScaleSession& session) {
   const std::string frames = session.work().file("frames.txt");
   std::ofstream file(frames);
-  for (int index = 0; index < kSteps; ++index) {
-    file << "ST,GS,+  1." << gramsAt(index) << "kg\\r\\n\n";
+  for (int grams = 1000; grams < 2000; ++grams) {
+    file << "ST,GS,+  1." << std::to_string(grams).substr(1) << "kg\\r\\n\n";
   }
   file.close();
   if (!file) return ::testing::AssertionFailure() << "cannot write " << frames;
-  return session.start({"--kind", "two-step", "--frames", frames});
+  return session.start({"--kind", "stream", "--frames", frames});
 }
 
-// Reading `index` (from 0) of such a run.
-ShownReading readingAt(int index) {
-  const std::string grams = gramsAt(index);
-  return ShownReading{kTwoStepTag + " Ст[1," + grams + "] кг", "1," + grams,
-                      "ST,GS,+  1." + grams + "kg\r\n"};
+// The reading the program shows for the frame of 1.`grams` kg (three
+// digits): a stream frame is the 21 bytes after a CR LF, so the start of
+// the next frame comes with it.
+ShownReading readingOf(const std::string& grams) {
+  return ShownReading{kStreamTag + " Ст[1," + grams + "] кг", "1," + grams,
+                      "ST,GS,+  1." + grams + "kg\r\nST,"};
 }
 
-std::vector<ShownReading> firstReadings(std::size_t count) {
+// Takes the readings at the start of `screen` off it, in order.
+std::vector<ShownReading> takeReadings(std::string& screen) {
+  const std::string start = kStreamTag + " Ст[1,";
   std::vector<ShownReading> readings;
-  for (std::size_t index = 0; index < count; ++index) {
-    readings.push_back(readingAt(static_cast<int>(index)));
+  while (screen.compare(0, start.size(), start) == 0) {
+    const std::string grams = screen.substr(start.size(), 3);
+    const ShownReading reading = readingOf(grams);
+    if (grams.find_first_not_of("0123456789") != std::string::npos ||
+        screen.compare(0, reading.line.size(), reading.line) != 0) {
+      break;
+    }
+    readings.push_back(reading);
+    screen.erase(0, reading.line.size());
   }
   return readings;
 }
@@ -79,8 +84,8 @@ std::vector<ShownReading> firstReadings(std::size_t count) {
 std::size_t readingsShown(const ScaleSession& session) {
   const std::string screen = session.afterDialog();
   std::size_t count = 0;
-  for (std::size_t at = screen.find(kTwoStepTag); at != std::string::npos;
-       at = screen.find(kTwoStepTag, at + kTwoStepTag.size())) {
+  for (std::size_t at = screen.find(kStreamTag); at != std::string::npos;
+       at = screen.find(kStreamTag, at + kStreamTag.size())) {
     ++count;
   }
   return count;
@@ -117,29 +122,27 @@ std::size_t takeOut(std::string& screen, const std::string& line) {
   return count;
 }
 
-// What the screen shows after the dialog: exactly the readings given, each
-// once, in order, then `tail` and the summary; in between, the log said
-// unwritable `unwritable` times, and writable again `again` times.
-::testing::AssertionResult screenShows(const ScaleSession& session,
-                                       const std::vector<ShownReading>& readings,
-                                       const std::string& tail, std::size_t unwritable,
-                                       std::size_t again) {
-  std::string expected;
-  for (const ShownReading& reading : readings) expected += reading.line;
-  expected += tail;
+// What the screen shows after the dialog: readings, then `tail` and the
+// summary of as many polls as readings, no failed one; in between, the log
+// said unwritable `unwritable` times and writable again `again` times.
+// Sets `readings` to those shown.
+::testing::AssertionResult screenShows(const ScaleSession& session, const std::string& tail,
+                                       std::size_t unwritable, std::size_t again,
+                                       std::vector<ShownReading>& readings) {
   std::string summary;
   std::string shown = session.shownBeforeSummary(summary);
   const std::size_t saidUnwritable = takeOut(shown, kLogUnwritable);
   const std::size_t saidAgain = takeOut(shown, kLogWritableAgain);
-  if (shown != expected || saidUnwritable != unwritable || saidAgain != again ||
-      summary != "\r\nОпросов: " + std::to_string(readings.size()) +
-                     ", показаний: " + std::to_string(readings.size()) +
-                     " (AD: " + std::to_string(readings.size()) + "), ошибок: 0.\r\n") {
+  readings = takeReadings(shown);
+  const std::string count = std::to_string(readings.size());
+  if (readings.empty() || shown != tail || saidUnwritable != unwritable || saidAgain != again ||
+      summary != "\r\nОпросов: " + count + ", показаний: " + count + " (~22: " + count +
+                     "), ошибок: 0.\r\n") {
     return ::testing::AssertionFailure()
            << "the screen shows\n"
-           << session.afterDialog() << "\ninstead of\n"
-           << expected << "\nwith the log said unwritable " << unwritable << " and writable again "
-           << again << " times, and the summary";
+           << session.afterDialog() << "\nnot readings, then " << ::testing::PrintToString(tail)
+           << ", with the log said unwritable " << unwritable << " and writable again " << again
+           << " times, and the summary";
   }
   return ::testing::AssertionSuccess();
 }
@@ -152,17 +155,17 @@ TEST(UnwritableLog, RecordsWaitAndFollowInOrderOnceItIsBack) {
   CheckerProcess& checker = session.checker();
   LogBlocker blocker(session.work());
   // Once the second reading shows, the first one's record is in the file.
-  ASSERT_TRUE(checker.waitFor(readingAt(1).line)) << checker.output();
+  ASSERT_TRUE(checker.waitFor(kStreamTag) && checker.waitFor(kStreamTag)) << checker.output();
   ASSERT_TRUE(blocker.swap());
   ASSERT_TRUE(checker.waitFor(kLogUnwritable)) << checker.output();
   ASSERT_TRUE(blocker.swap());
   ASSERT_TRUE(checker.waitFor(kLogWritableAgain)) << checker.output();
-  ASSERT_TRUE(checker.waitFor(kTwoStepTag)) << checker.output();
+  ASSERT_TRUE(checker.waitFor(kStreamTag)) << checker.output();
   endWithEsc(session);
   const time_t to = time(nullptr);
 
-  const std::vector<ShownReading> readings = firstReadings(readingsShown(session));
-  EXPECT_TRUE(screenShows(session, readings, "", 1, 1));
+  std::vector<ShownReading> readings;
+  EXPECT_TRUE(screenShows(session, "", 1, 1, readings));
   EXPECT_TRUE(logHolds(session.work().read(kLog), readings, from, to));
   EXPECT_EQ(session.work().read("#DeviceIO"), dumpOf(readings));
 }
@@ -171,10 +174,11 @@ TEST(UnwritableLog, RecordsStillWaitingAtTheEndAreCounted) {
   const time_t from = time(nullptr);
   ScaleSession session;
   ASSERT_TRUE(startSteppingScale(session));
+  CheckerProcess& checker = session.checker();
   LogBlocker blocker(session.work());
-  ASSERT_TRUE(session.checker().waitFor(readingAt(1).line)) << session.checker().output();
+  ASSERT_TRUE(checker.waitFor(kStreamTag) && checker.waitFor(kStreamTag)) << checker.output();
   ASSERT_TRUE(blocker.swap());
-  ASSERT_TRUE(session.checker().waitFor(kLogUnwritable)) << session.checker().output();
+  ASSERT_TRUE(checker.waitFor(kLogUnwritable)) << checker.output();
   endWithEsc(session);
   const time_t to = time(nullptr);
 
@@ -183,10 +187,12 @@ TEST(UnwritableLog, RecordsStillWaitingAtTheEndAreCounted) {
   ASSERT_TRUE(blocker.swap());
   const std::string log = session.work().read(kLog);
   const std::size_t records = recordsIn(log);
+  std::vector<ShownReading> readings;
   const std::size_t shown = readingsShown(session);
   ASSERT_TRUE(records >= 1 && records < shown) << log;
-  EXPECT_TRUE(logHolds(log, firstReadings(records), from, to));
-  EXPECT_TRUE(screenShows(session, firstReadings(shown), recordsLost(kLog, shown - records), 1, 0));
+  EXPECT_TRUE(screenShows(session, recordsLost(kLog, shown - records), 1, 0, readings));
+  readings.resize(records);
+  EXPECT_TRUE(logHolds(log, readings, from, to));
 }
 
 // A FIFO at the log's name that nothing reads: opening it to write would
@@ -199,11 +205,12 @@ TEST(UnwritableLog, AFifoAtItsNameIsRefusedWithoutWaiting) {
   ASSERT_TRUE(startSteppingScale(session));
   CheckerProcess& checker = session.checker();
   ASSERT_TRUE(checker.waitFor(kLogUnwritable)) << checker.output();
-  ASSERT_TRUE(checker.waitFor(kTwoStepTag)) << checker.output();
+  ASSERT_TRUE(checker.waitFor(kStreamTag)) << checker.output();
   endWithEsc(session);
 
-  const std::vector<ShownReading> readings = firstReadings(readingsShown(session));
-  EXPECT_TRUE(screenShows(session, readings, recordsLost(kLog, readings.size()), 1, 0));
+  const std::size_t shown = readingsShown(session);
+  std::vector<ShownReading> readings;
+  EXPECT_TRUE(screenShows(session, recordsLost(kLog, shown), 1, 0, readings));
   EXPECT_EQ(session.work().read("#DeviceIO"), dumpOf(readings));
   struct stat log {};
   EXPECT_TRUE(stat(session.work().file(kLog).c_str(), &log) == 0 && S_ISFIFO(log.st_mode));
