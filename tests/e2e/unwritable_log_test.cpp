@@ -63,21 +63,32 @@ ShownReading readingOf(const std::string& grams) {
                       "ST,GS,+  1." + grams + "kg\r\nST,"};
 }
 
-// Takes the readings at the start of `screen` off it, in order.
-std::vector<ShownReading> takeReadings(std::string& screen) {
+// Takes the polls at the start of `screen` off it, in order, into
+// `pieces`, and the readings among them into `readings`. A poll may fail on
+// a machine loaded past its cores (the stream's bytes came later than the
+// checker waits for them); it leaves the log alone.
+void takePolls(std::string& screen, std::vector<std::string>& pieces,
+               std::vector<ShownReading>& readings) {
   const std::string start = kStreamTag + " Ст[1,";
-  std::vector<ShownReading> readings;
-  while (screen.compare(0, start.size(), start) == 0) {
-    const std::string grams = screen.substr(start.size(), 3);
-    const ShownReading reading = readingOf(grams);
-    if (grams.find_first_not_of("0123456789") != std::string::npos ||
-        screen.compare(0, reading.line.size(), reading.line) != 0) {
-      break;
+  for (;;) {
+    std::string piece;
+    for (const std::string& failure : {kNoData, kUnknownStream}) {
+      if (screen.compare(0, failure.size(), failure) == 0) piece = failure;
     }
-    readings.push_back(reading);
-    screen.erase(0, reading.line.size());
+    if (piece.empty() && screen.compare(0, start.size(), start) == 0) {
+      const std::string grams = screen.substr(start.size(), 3);
+      const ShownReading reading = readingOf(grams);
+      if (grams.find_first_not_of("0123456789") != std::string::npos ||
+          screen.compare(0, reading.line.size(), reading.line) != 0) {
+        return;
+      }
+      readings.push_back(reading);
+      piece = reading.line;
+    }
+    if (piece.empty()) return;
+    pieces.push_back(piece);
+    screen.erase(0, piece.size());
   }
-  return readings;
 }
 
 // How many readings the run showed.
@@ -122,10 +133,10 @@ std::size_t takeOut(std::string& screen, const std::string& line) {
   return count;
 }
 
-// What the screen shows after the dialog: readings, then `tail` and the
-// summary of as many polls as readings, no failed one; in between, the log
-// said unwritable `unwritable` times and writable again `again` times.
-// Sets `readings` to those shown.
+// What the screen shows after the dialog: polls, then `tail` and the
+// summary of those polls; in between, the log said unwritable
+// `unwritable` times and writable again `again` times. Sets `readings` to
+// the readings shown.
 ::testing::AssertionResult screenShows(const ScaleSession& session, const std::string& tail,
                                        std::size_t unwritable, std::size_t again,
                                        std::vector<ShownReading>& readings) {
@@ -133,16 +144,16 @@ std::size_t takeOut(std::string& screen, const std::string& line) {
   std::string shown = session.shownBeforeSummary(summary);
   const std::size_t saidUnwritable = takeOut(shown, kLogUnwritable);
   const std::size_t saidAgain = takeOut(shown, kLogWritableAgain);
-  readings = takeReadings(shown);
-  const std::string count = std::to_string(readings.size());
+  std::vector<std::string> pieces;
+  readings.clear();
+  takePolls(shown, pieces, readings);
   if (readings.empty() || shown != tail || saidUnwritable != unwritable || saidAgain != again ||
-      summary != "\r\nОпросов: " + count + ", показаний: " + count + " (~22: " + count +
-                     "), ошибок: 0.\r\n") {
+      summary.rfind(summaryStart(pieces), 0) != 0) {
     return ::testing::AssertionFailure()
            << "the screen shows\n"
-           << session.afterDialog() << "\nnot readings, then " << ::testing::PrintToString(tail)
+           << session.afterDialog() << "\nnot polls, then " << ::testing::PrintToString(tail)
            << ", with the log said unwritable " << unwritable << " and writable again " << again
-           << " times, and the summary";
+           << " times, and their summary";
   }
   return ::testing::AssertionSuccess();
 }
