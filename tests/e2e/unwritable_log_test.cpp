@@ -9,6 +9,7 @@
 #include <time.h>
 
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,55 +41,42 @@ class LogBlocker {
   bool made_ = false;
 };
 
-// A streaming scale whose weight steps up by a gram at each frame, a
-// thousand frames round (about 19 s): each poll catches a frame the one
-// before did not, and the log shows the order of the readings, however the
-// polls and the test's steps fall in time.
+// A streaming scale whose weight steps up by a gram at each frame, from
+// 1.000 to 1.999 kg and round again (about 19 s): each poll catches a frame
+// the one before did not, and the log shows the order of the readings,
+// however the polls and the test's steps fall in time.
+std::vector<std::string> gramDigits() {
+  std::vector<std::string> digits;
+  for (int grams = 1000; grams < 2000; ++grams) digits.push_back(std::to_string(grams).substr(1));
+  return digits;
+}
+
+std::string frameOf(const std::string& grams) {
+  return "ST,GS,+  1." + grams + "kg";
+}
+
 ::testing::AssertionResult startSteppingScale(ScaleSession& session) {
   const std::string frames = session.work().file("frames.txt");
   std::ofstream file(frames);
-  for (int grams = 1000; grams < 2000; ++grams) {
-    file << "ST,GS,+  1." << std::to_string(grams).substr(1) << "kg\\r\\n\n";
-  }
+  for (const std::string& grams : gramDigits()) file << frameOf(grams) << "\\r\\n\n";
   file.close();
   if (!file) return ::testing::AssertionFailure() << "cannot write " << frames;
   return session.start({"--kind", "stream", "--frames", frames});
 }
 
-// The reading the program shows for the frame of 1.`grams` kg (three
-// digits): a stream frame is the 21 bytes after a CR LF, so the start of
-// the next frame comes with it.
-ShownReading readingOf(const std::string& grams) {
-  return ShownReading{kStreamTag + " Ст[1," + grams + "] кг", "1," + grams,
-                      "ST,GS,+  1." + grams + "kg\r\nST,"};
-}
-
-// Takes the polls at the start of `screen` off it, in order, into
-// `pieces`, and the readings among them into `readings`. A poll may fail on
-// a machine loaded past its cores (the stream's bytes came later than the
-// checker waits for them); it leaves the log alone.
-void takePolls(std::string& screen, std::vector<std::string>& pieces,
-               std::vector<ShownReading>& readings) {
-  const std::string start = kStreamTag + " Ст[1,";
-  for (;;) {
-    std::string piece;
-    for (const std::string& failure : {kNoData, kUnknownStream}) {
-      if (screen.compare(0, failure.size(), failure) == 0) piece = failure;
+// Every reading the program may show for such a scale, by its line: a
+// stream frame is the 21 bytes after a CR LF, so the start of the next
+// frame comes with each.
+const std::map<std::string, ShownReading>& everyReading() {
+  static const std::map<std::string, ShownReading> readings = [] {
+    std::map<std::string, ShownReading> all;
+    for (const std::string& grams : gramDigits()) {
+      const std::string line = kStreamTag + " Ст[1," + grams + "] кг";
+      all[line] = ShownReading{line, "1," + grams, frameOf(grams) + "\r\nST,"};
     }
-    if (piece.empty() && screen.compare(0, start.size(), start) == 0) {
-      const std::string grams = screen.substr(start.size(), 3);
-      const ShownReading reading = readingOf(grams);
-      if (grams.find_first_not_of("0123456789") != std::string::npos ||
-          screen.compare(0, reading.line.size(), reading.line) != 0) {
-        return;
-      }
-      readings.push_back(reading);
-      piece = reading.line;
-    }
-    if (piece.empty()) return;
-    pieces.push_back(piece);
-    screen.erase(0, piece.size());
-  }
+    return all;
+  }();
+  return readings;
 }
 
 // How many readings the run showed.
@@ -144,10 +132,20 @@ std::size_t takeOut(std::string& screen, const std::string& line) {
   std::string shown = session.shownBeforeSummary(summary);
   const std::size_t saidUnwritable = takeOut(shown, kLogUnwritable);
   const std::size_t saidAgain = takeOut(shown, kLogWritableAgain);
+  // A poll may also fail on a machine loaded past its cores (the stream's
+  // bytes came later than the checker waits for them); it leaves the log
+  // alone.
+  std::vector<std::string> known{kNoData, kUnknownStream};
+  for (const auto& [line, reading] : everyReading()) known.push_back(line);
   std::vector<std::string> pieces;
+  std::string rest;
+  cutIntoPieces(shown, known, pieces, rest);
   readings.clear();
-  takePolls(shown, pieces, readings);
-  if (readings.empty() || shown != tail || saidUnwritable != unwritable || saidAgain != again ||
+  for (const std::string& piece : pieces) {
+    const auto reading = everyReading().find(piece);
+    if (reading != everyReading().end()) readings.push_back(reading->second);
+  }
+  if (readings.empty() || rest != tail || saidUnwritable != unwritable || saidAgain != again ||
       summary.rfind(summaryStart(pieces), 0) != 0) {
     return ::testing::AssertionFailure()
            << "the screen shows\n"
