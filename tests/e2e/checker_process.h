@@ -62,6 +62,14 @@ class CheckerProcess {
   // The end of the input, as at the end of a file of answers.
   void closeInput() { keyboard_.reset(); }
 
+  // Puts `text` into the program's output stream at this moment, written
+  // to its terminal as the program writes: what comes after it there, the
+  // program wrote later. open: a descriptor, or -1 with errno.
+  bool mark(const std::string& text) const {
+    const harness::Fd terminal(::open(terminalPath_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+    return terminal.valid() && harness::writeAll(terminal.get(), text);
+  }
+
   // Waits until `text` appears in what the program writes after the text
   // found by the previous call; false when the program ends first or the
   // safety bound passes.

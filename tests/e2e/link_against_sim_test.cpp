@@ -233,12 +233,15 @@ TEST_F(TcpLink, PeerHangingUpMidReplyEndsTheReplyThenTheConnection) {
 }
 
 // A serial device server that restarts: the link notices the closed
-// connection, fails that poll, and connects again at the next.
+// connection, fails that poll, and connects again at the next. The port is
+// held throughout, so that no other program takes it while it is free.
 TEST_F(TcpLink, ATcpPeerThatGoesAndComesBackIsConnectedToAgain) {
+  const RefusingPort held;
+  ASSERT_GT(held.port(), 0);
+  const std::string port = std::to_string(held.port());
   harness::SimProcess first;
-  ASSERT_TRUE(startSim(first, {"--tcp", "0", "--kind", "two-step"}));
-  const int port = first.ready().port;
-  ScaleLink link(tcpSettings(port));
+  ASSERT_TRUE(startSim(first, {"--tcp", port, "--kind", "two-step"}));
+  ScaleLink link(tcpSettings(held.port()));
   ASSERT_TRUE(link.open());
   WeightReading reading;
   ASSERT_TRUE(pollReading(link, reading));
@@ -246,7 +249,7 @@ TEST_F(TcpLink, ATcpPeerThatGoesAndComesBackIsConnectedToAgain) {
   EXPECT_FALSE(pollReading(link, reading));
 
   harness::SimProcess back;
-  ASSERT_TRUE(startSim(back, {"--tcp", std::to_string(port), "--kind", "two-step"}));
+  ASSERT_TRUE(startSim(back, {"--tcp", port, "--kind", "two-step"}));
   const bool first_poll = pollReading(link, reading);
   EXPECT_TRUE(first_poll || pollReading(link, reading)) << "within two polls";
   EXPECT_EQ(reading.acquisitionMode, AcquisitionMode::kTwoStep);

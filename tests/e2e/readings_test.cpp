@@ -78,9 +78,7 @@ TEST_P(EachKind, ShowsLogsAndDumpsItsReadings) {
   const ShownReading second = shown(kind, kUnstableNegativeGrams);
 
   ASSERT_TRUE(checker.waitFor(first.line)) << checker.output();
-  for (const std::string& command : kUnstableNegativeGrams.commands) {
-    ASSERT_TRUE(session.sim().command(command)) << command;
-  }
+  ASSERT_TRUE(session.sim().commands(kUnstableNegativeGrams.commands));
   ASSERT_TRUE(checker.waitFor(second.line)) << checker.output();
   ASSERT_TRUE(checker.type("\x1b"));
   const harness::ExitStatus status = checker.waitForExit();

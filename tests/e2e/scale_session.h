@@ -1,6 +1,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <stdio.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -77,6 +79,17 @@ class ScaleSession {
   // Where the simulated scale's port is linked as com1: a scale started
   // there again is the same port come back.
   std::string portLink() const { return ports_.file("com1"); }
+
+  // The port's name leads nowhere from now on, as a pulled adapter's device
+  // name does; the simulator's terminal is left as it is. A link that
+  // outlived the simulator would lead to its freed pty number, which the
+  // kernel hands to the next openpty of any process. symlink, rename: 0, or
+  // -1 with errno; the rename replaces the link in one step.
+  bool pullPortName() const {
+    const std::string replacement = ports_.file("com1.pulled");
+    return symlink(ports_.file("gone").c_str(), replacement.c_str()) == 0 &&
+           rename(replacement.c_str(), portLink().c_str()) == 0;
+  }
   CheckerProcess& checker() { return checker_; }
   const ScratchDir& work() const { return work_; }
 

@@ -86,7 +86,8 @@ class ScriptedTcpPeer {
 };
 
 // A port on 127.0.0.1 that refuses connections: bound, so no one else takes
-// it while the test runs, but not listening.
+// it while the test runs, but not listening. A scale-sim told its number may
+// listen on it all the same, so it also keeps a port across a restart.
 class RefusingPort {
  public:
   RefusingPort() : fd_(harness::bindLoopback(false, port_)) {}

@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <time.h>
 
+#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -39,33 +41,58 @@ class LogBlocker {
   bool made_ = false;
 };
 
-// Reading `index` (from 0) of a run in which the weight steps up by a gram
-// after each reading, so that the log shows the order of the readings.
-ShownReading readingAt(int index) {
-  const std::string digit = std::to_string(index + 1);
-  return ShownReading{kStreamTag + " Ст[1,00" + digit + "] кг", "1,00" + digit,
-                      "ST,GS,+  1.00" + digit + "kg\r\nST,"};
+// A streaming scale whose weight steps up by a gram at each frame, from
+// 1.000 to 1.999 kg and round again (about 19 s): each poll catches a frame
+// the one before did not, and the log shows the order of the readings,
+// however the polls and the test's steps fall in time.
+std::vector<std::string> gramDigits() {
+  std::vector<std::string> digits;
+  for (int grams = 1000; grams < 2000; ++grams) digits.push_back(std::to_string(grams).substr(1));
+  return digits;
 }
 
-std::vector<ShownReading> firstReadings(std::size_t count) {
-  std::vector<ShownReading> readings;
-  for (std::size_t index = 0; index < count; ++index) {
-    readings.push_back(readingAt(static_cast<int>(index)));
-  }
+std::string frameOf(const std::string& grams) {
+  return "ST,GS,+  1." + grams + "kg";
+}
+
+::testing::AssertionResult startSteppingScale(ScaleSession& session) {
+  const std::string frames = session.work().file("frames.txt");
+  std::ofstream file(frames);
+  for (const std::string& grams : gramDigits()) file << frameOf(grams) << "\\r\\n\n";
+  file.close();
+  if (!file) return ::testing::AssertionFailure() << "cannot write " << frames;
+  return session.start({"--kind", "stream", "--frames", frames});
+}
+
+// Every reading the program may show for such a scale, by its line: a
+// stream frame is the 21 bytes after a CR LF, so the start of the next
+// frame comes with each.
+const std::map<std::string, ShownReading>& everyReading() {
+  static const std::map<std::string, ShownReading> readings = [] {
+    std::map<std::string, ShownReading> all;
+    for (const std::string& grams : gramDigits()) {
+      const std::string line = kStreamTag + " Ст[1," + grams + "] кг";
+      all[line] = ShownReading{line, "1," + grams, frameOf(grams) + "\r\nST,"};
+    }
+    return all;
+  }();
   return readings;
 }
 
-// Waits for reading `index` and sets the scale to the next weight at once,
-// a second before the program asks again.
-::testing::AssertionResult nextReading(ScaleSession& session, int index) {
-  const std::string line = readingAt(index).line;
-  if (!session.checker().waitFor(line)) {
-    return ::testing::AssertionFailure() << "no " << line << " in\n" << session.checker().output();
+// How many readings the run showed.
+std::size_t readingsShown(const ScaleSession& session) {
+  const std::string screen = session.afterDialog();
+  std::size_t count = 0;
+  for (std::size_t at = screen.find(kStreamTag); at != std::string::npos;
+       at = screen.find(kStreamTag, at + kStreamTag.size())) {
+    ++count;
   }
-  if (!session.sim().command("weight 1.00" + std::to_string(index + 2))) {
-    return ::testing::AssertionFailure() << "scale-sim refused the weight";
-  }
-  return ::testing::AssertionSuccess();
+  return count;
+}
+
+void endWithEsc(ScaleSession& session) {
+  ASSERT_TRUE(session.checker().type("\x1b"));
+  EXPECT_EQ(session.checker().waitForExit().code, 0);
 }
 
 std::size_t recordsIn(const std::string& log) {
@@ -94,54 +121,60 @@ std::size_t takeOut(std::string& screen, const std::string& line) {
   return count;
 }
 
-// What the screen shows after the dialog: exactly the readings given, each
-// once, in order, then `tail` and the summary; in between, the log said
-// unwritable `unwritable` times, and writable again `again` times.
-::testing::AssertionResult screenShows(const ScaleSession& session,
-                                       const std::vector<ShownReading>& readings,
-                                       const std::string& tail, std::size_t unwritable,
-                                       std::size_t again) {
-  std::string expected;
-  for (const ShownReading& reading : readings) expected += reading.line;
-  expected += tail;
+// What the screen shows after the dialog: polls, then `tail` and the
+// summary of those polls; in between, the log said unwritable
+// `unwritable` times and writable again `again` times. Sets `readings` to
+// the readings shown.
+::testing::AssertionResult screenShows(const ScaleSession& session, const std::string& tail,
+                                       std::size_t unwritable, std::size_t again,
+                                       std::vector<ShownReading>& readings) {
   std::string summary;
   std::string shown = session.shownBeforeSummary(summary);
   const std::size_t saidUnwritable = takeOut(shown, kLogUnwritable);
   const std::size_t saidAgain = takeOut(shown, kLogWritableAgain);
-  if (shown != expected || saidUnwritable != unwritable || saidAgain != again ||
-      summary != "\r\nОпросов: " + std::to_string(readings.size()) +
-                     ", показаний: " + std::to_string(readings.size()) +
-                     " (~22: " + std::to_string(readings.size()) + "), ошибок: 0.\r\n") {
+  // A poll may also fail on a machine loaded past its cores (the stream's
+  // bytes came later than the checker waits for them); it leaves the log
+  // alone.
+  std::vector<std::string> known{kNoData, kUnknownStream};
+  for (const auto& [line, reading] : everyReading()) known.push_back(line);
+  std::vector<std::string> pieces;
+  std::string rest;
+  cutIntoPieces(shown, known, pieces, rest);
+  readings.clear();
+  for (const std::string& piece : pieces) {
+    const auto reading = everyReading().find(piece);
+    if (reading != everyReading().end()) readings.push_back(reading->second);
+  }
+  if (readings.empty() || rest != tail || saidUnwritable != unwritable || saidAgain != again ||
+      summary.rfind(summaryStart(pieces), 0) != 0) {
     return ::testing::AssertionFailure()
            << "the screen shows\n"
-           << session.afterDialog() << "\ninstead of\n"
-           << expected << "\nwith the log said unwritable " << unwritable << " and writable again "
-           << again << " times, and the summary";
+           << session.afterDialog() << "\nnot polls, then " << ::testing::PrintToString(tail)
+           << ", with the log said unwritable " << unwritable << " and writable again " << again
+           << " times, and their summary";
   }
   return ::testing::AssertionSuccess();
 }
 
+// Each step waits for what the program says, not for a number of polls.
 TEST(UnwritableLog, RecordsWaitAndFollowInOrderOnceItIsBack) {
-  constexpr std::size_t kReadings = 6;
   const time_t from = time(nullptr);
   ScaleSession session;
-  ASSERT_TRUE(session.start({"--kind", "stream", "--weight", "1.001"}));
+  ASSERT_TRUE(startSteppingScale(session));
+  CheckerProcess& checker = session.checker();
   LogBlocker blocker(session.work());
-  ASSERT_TRUE(nextReading(session, 0));
   // Once the second reading shows, the first one's record is in the file.
-  ASSERT_TRUE(nextReading(session, 1));
+  ASSERT_TRUE(checker.waitFor(kStreamTag) && checker.waitFor(kStreamTag)) << checker.output();
   ASSERT_TRUE(blocker.swap());
-  ASSERT_TRUE(nextReading(session, 2));
-  ASSERT_TRUE(nextReading(session, 3));
+  ASSERT_TRUE(checker.waitFor(kLogUnwritable)) << checker.output();
   ASSERT_TRUE(blocker.swap());
-  ASSERT_TRUE(nextReading(session, 4));
-  ASSERT_TRUE(nextReading(session, 5));
-  ASSERT_TRUE(session.checker().type("\x1b"));
-  EXPECT_EQ(session.checker().waitForExit().code, 0);
+  ASSERT_TRUE(checker.waitFor(kLogWritableAgain)) << checker.output();
+  ASSERT_TRUE(checker.waitFor(kStreamTag)) << checker.output();
+  endWithEsc(session);
   const time_t to = time(nullptr);
 
-  const std::vector<ShownReading> readings = firstReadings(kReadings);
-  EXPECT_TRUE(screenShows(session, readings, "", 1, 1));
+  std::vector<ShownReading> readings;
+  EXPECT_TRUE(screenShows(session, "", 1, 1, readings));
   EXPECT_TRUE(logHolds(session.work().read(kLog), readings, from, to));
   EXPECT_EQ(session.work().read("#DeviceIO"), dumpOf(readings));
 }
@@ -149,24 +182,26 @@ TEST(UnwritableLog, RecordsWaitAndFollowInOrderOnceItIsBack) {
 TEST(UnwritableLog, RecordsStillWaitingAtTheEndAreCounted) {
   const time_t from = time(nullptr);
   ScaleSession session;
-  ASSERT_TRUE(session.start({"--kind", "stream", "--weight", "1.001"}));
+  ASSERT_TRUE(startSteppingScale(session));
+  CheckerProcess& checker = session.checker();
   LogBlocker blocker(session.work());
-  ASSERT_TRUE(nextReading(session, 0));
-  ASSERT_TRUE(nextReading(session, 1));
+  ASSERT_TRUE(checker.waitFor(kStreamTag) && checker.waitFor(kStreamTag)) << checker.output();
   ASSERT_TRUE(blocker.swap());
-  ASSERT_TRUE(nextReading(session, 2));
-  ASSERT_TRUE(session.checker().type("\x1b"));
-  EXPECT_EQ(session.checker().waitForExit().code, 0);
+  ASSERT_TRUE(checker.waitFor(kLogUnwritable)) << checker.output();
+  endWithEsc(session);
   const time_t to = time(nullptr);
 
-  // The second record went to the file or waited, depending on where the
-  // swap fell; the log, put back in its place, tells which.
+  // The records up to the swap went to the file, the rest waited; the log,
+  // put back in its place, tells how many did which.
   ASSERT_TRUE(blocker.swap());
   const std::string log = session.work().read(kLog);
   const std::size_t records = recordsIn(log);
-  ASSERT_TRUE(records == 1 || records == 2) << log;
-  EXPECT_TRUE(logHolds(log, firstReadings(records), from, to));
-  EXPECT_TRUE(screenShows(session, firstReadings(3), recordsLost(kLog, 3 - records), 1, 0));
+  std::vector<ShownReading> readings;
+  const std::size_t shown = readingsShown(session);
+  ASSERT_TRUE(records >= 1 && records < shown) << log;
+  EXPECT_TRUE(screenShows(session, recordsLost(kLog, shown - records), 1, 0, readings));
+  readings.resize(records);
+  EXPECT_TRUE(logHolds(log, readings, from, to));
 }
 
 // A FIFO at the log's name that nothing reads: opening it to write would
@@ -176,14 +211,16 @@ TEST(UnwritableLog, AFifoAtItsNameIsRefusedWithoutWaiting) {
   ScaleSession session;
   // mkfifo: 0, or -1 with errno.
   ASSERT_EQ(mkfifo(session.work().file(kLog).c_str(), 0666), 0);
-  ASSERT_TRUE(session.start({"--kind", "stream", "--weight", "1.001"}));
-  ASSERT_TRUE(nextReading(session, 0));
-  ASSERT_TRUE(nextReading(session, 1));
-  ASSERT_TRUE(session.checker().type("\x1b"));
-  EXPECT_EQ(session.checker().waitForExit().code, 0);
+  ASSERT_TRUE(startSteppingScale(session));
+  CheckerProcess& checker = session.checker();
+  ASSERT_TRUE(checker.waitFor(kLogUnwritable)) << checker.output();
+  ASSERT_TRUE(checker.waitFor(kStreamTag)) << checker.output();
+  endWithEsc(session);
 
-  EXPECT_TRUE(screenShows(session, firstReadings(2), recordsLost(kLog, 2), 1, 0));
-  EXPECT_EQ(session.work().read("#DeviceIO"), dumpOf(firstReadings(2)));
+  const std::size_t shown = readingsShown(session);
+  std::vector<ShownReading> readings;
+  EXPECT_TRUE(screenShows(session, recordsLost(kLog, shown), 1, 0, readings));
+  EXPECT_EQ(session.work().read("#DeviceIO"), dumpOf(readings));
   struct stat log {};
   EXPECT_TRUE(stat(session.work().file(kLog).c_str(), &log) == 0 && S_ISFIFO(log.st_mode));
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "e2e/tcp_peer.h"
 #include "harness/loopback.h"
 #include "link/scale_link.h"
 #include "platform/services.h"
@@ -36,9 +37,6 @@ class Listener {
     if (::poll(&entry, 1, boundMs) <= 0) return -1;
     return ::accept4(socket_.get(), nullptr, nullptr, SOCK_CLOEXEC);
   }
-
-  // Gives up the port: connects to it are refused from now on.
-  void close() { socket_.reset(); }
 
  private:
   int port_ = 0;
@@ -92,9 +90,10 @@ TEST_F(Loopback, ConnectedSocketIsWritable) {
 }
 
 TEST_F(Loopback, RefusedConnectIsExceptionalAndNeverWritable) {
-  const std::string port = listener_.portText();
-  listener_.close();
-  auto socket = connectTo(port);
+  // Held, not listening: a port merely given up could be taken meanwhile.
+  const e2e::RefusingPort refusing;
+  ASSERT_GT(refusing.port(), 0);
+  auto socket = connectTo(std::to_string(refusing.port()));
   ASSERT_NE(socket, nullptr);
   bool everWritable = false;
   bool everReadable = false;

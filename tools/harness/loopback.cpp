@@ -19,15 +19,17 @@ sockaddr_in loopbackAddress(int port) {
 
 }  // namespace
 
-// socket: a descriptor, or -1 with errno; bind, listen, getsockname,
-// connect: 0, or -1 with errno.
+// socket: a descriptor, or -1 with errno; setsockopt, bind, listen,
+// getsockname, connect: 0, or -1 with errno.
 Fd bindLoopback(bool listening, int& port) {
   Fd socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_in address = loopbackAddress(0);  // port 0: the system chooses
   socklen_t size = sizeof address;
   auto* generic = reinterpret_cast<sockaddr*>(&address);
-  if (!socket.valid() || ::bind(socket.get(), generic, size) != 0 ||
-      (listening && ::listen(socket.get(), 4) != 0) ||
+  const int yes = 1;
+  if (!socket.valid() ||
+      (!listening && ::setsockopt(socket.get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0) ||
+      ::bind(socket.get(), generic, size) != 0 || (listening && ::listen(socket.get(), 4) != 0) ||
       ::getsockname(socket.get(), generic, &size) != 0) {
     return Fd();
   }

@@ -19,7 +19,10 @@ bool openPty(Pty& pty);
 
 // A pseudo-terminal whose master side the caller plays (a device, or an
 // operator's terminal); the code under test opens the terminal side by its
-// path.
+// path. The pair holds that side too, unused, for its whole life: the
+// kernel hands a freed pty number to the next openpty of any process, and
+// the path must never come to lead to another test's terminal, not even
+// after the master has gone.
 class PtyPair {
  public:
   PtyPair();
@@ -36,7 +39,8 @@ class PtyPair {
   // most until `deadline`.
   std::string receive(std::size_t count, const Deadline& deadline = Deadline()) const;
 
-  // The other end goes away, as a pulled USB adapter does.
+  // The other end goes away, as a pulled USB adapter does: the terminal
+  // is hung up and its path vanishes, but its number stays taken.
   void closeMaster() { pty_.master.reset(); }
 
  private:

@@ -82,15 +82,18 @@ bool SimProcess::nextLine(std::string& line, const Deadline& deadline) {
   return harness::nextLine(answers_.get(), unread_, deadline, line);
 }
 
-bool SimProcess::command(const std::string& line) {
-  if (!send(line)) return false;
+bool SimProcess::commands(const std::vector<std::string>& lines) {
+  std::string all;
+  for (const std::string& line : lines) all += line + "\n";
+  if (!writeAll(commands_.get(), all)) return false;
   const Deadline deadline;
   std::string answer;
-  while (nextLine(answer, deadline)) {
-    if (answer == "ok " + line) return true;
-    if (answer.rfind("error", 0) == 0) return false;
+  for (const std::string& line : lines) {
+    do {
+      if (!nextLine(answer, deadline) || answer.rfind("error", 0) == 0) return false;
+    } while (answer != "ok " + line);
   }
-  return false;
+  return true;
 }
 
 ExitStatus SimProcess::stop(const Deadline& deadline) {

@@ -44,7 +44,11 @@ class SimProcess {
   // The next line of its standard output; false when none comes in time.
   bool nextLine(std::string& line, const Deadline& deadline = Deadline());
   // Sends one command and waits for its answer; true for "ok COMMAND".
-  bool command(const std::string& line);
+  bool command(const std::string& line) { return commands({line}); }
+  // Sends the commands in one write, so that the simulator takes them in
+  // together, between two requests (a poll never sees half of a change),
+  // and waits for their answers; true when each was "ok".
+  bool commands(const std::vector<std::string>& lines);
 
   void signal(int number) const { process_.signal(number); }
   // Waits for its end (a "quit" command, a signal).
