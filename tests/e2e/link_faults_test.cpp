@@ -51,7 +51,9 @@ void pullAndReturnTheAdapter(int signal) {
   ASSERT_TRUE(checker.waitFor(kReading)) << checker.output();
   // A killed simulator would leave the entry leading to its freed terminal
   // number, which any other program may take next: the name goes first.
-  if (signal == SIGKILL) ASSERT_TRUE(session.pullPortName());
+  if (signal == SIGKILL) {
+    ASSERT_TRUE(session.pullPortName());
+  }
   session.sim().signal(signal);
   session.sim().wait();
   ASSERT_TRUE(checker.waitFor(kNoData)) << checker.output();
