@@ -187,7 +187,7 @@ class PosixConsole final : public Console {
       if (wait == Wait::kTimedOut) return kNoByte;
       unsigned char byte = 0;
       // EAGAIN: another program left the input non-blocking. EIO: the
-      // terminal has gone, an end like 0.
+      // terminal has gone.
       const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
       if (got == 1) return byte;
       if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;

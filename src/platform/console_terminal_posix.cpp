@@ -114,7 +114,7 @@ void catchSignal(int signal, void (*handler)(int), int flags) {
 
 // Holds the handled signals while the program switches the terminal
 // itself, so that a handler never runs halfway through a switch.
-// sigprocmask fails only for an invalid argument: its result is not kept.
+// sigprocmask fails only for an invalid argument: not checked.
 class SignalsHeld {
  public:
   SignalsHeld() {

@@ -120,8 +120,8 @@ class PosixSocket final : public Socket {
   }
 
   void shutdownBoth() override {
-    // Ignored: it fails only for a socket never connected (ENOTCONN), and
-    // callers have no use for that, as on Windows.
+    // Ignored, as on Windows: callers have no use for its failure (ENOTCONN
+    // for a socket never connected).
     static_cast<void>(::shutdown(fd_, SHUT_RDWR));
   }
 
