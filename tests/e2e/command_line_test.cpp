@@ -75,9 +75,9 @@ TEST(CommandLine, ReadsASlowStreamAsAStream) {
   ASSERT_TRUE(startSim(sim, {"--pty", device, "--kind", "stream", "--interval", "150"}));
   const ScriptRun run = runWith(work, ports, {"--port", device, "--count", "3"});
   const std::string reading = kStreamTag + " Ст[1,234] кг";
-  EXPECT_EQ(run.output, lf(kTitle + "\r\n  Опрос: " + device + ", 9600,None,8,1\r\n" + reading +
-                           reading + reading +
-                           "\r\nОпросов: 3, показаний: 3 (~22: 3), ошибок: 0.\r\n"));
+  EXPECT_EQ(run.output,
+            lf(kTitle + "\r\n  Опрос: " + device + ", 9600,None,8,1\r\n" + reading + reading +
+               reading + "\r\nОпросов: 3, показаний: 3 (~22: 3), ошибок: 0.\r\n"));
   std::string dump;
   for (int poll = 0; poll < 3; ++poll) dump += "ST,GS,+  1.234kg\r\r\n";  // LF stored as CR LF
   EXPECT_EQ(work.read("#DeviceIO"), dump);
@@ -102,9 +102,8 @@ TEST(CommandLine, PollsATcpScaleCountTimes) {
   for (const auto& [typed, shown] : cases) {
     const ScriptRun run = runWith(work, ports, {"--tcp", typed, "--count", "3"});
     EXPECT_TRUE(run.status.exited && run.status.code == 0) << run.status.code << run.output;
-    EXPECT_EQ(run.output, lf(kTitle + "\r\n  Опрос: " + shown + " (TCP)\r\n" + reading +
-                              reading + reading +
-                              "\r\nОпросов: 3, показаний: 3 (ad: 3), ошибок: 0.\r\n"));
+    EXPECT_EQ(run.output, lf(kTitle + "\r\n  Опрос: " + shown + " (TCP)\r\n" + reading + reading +
+                             reading + "\r\nОпросов: 3, показаний: 3 (ad: 3), ошибок: 0.\r\n"));
   }
 }
 
