@@ -6,10 +6,9 @@
 
 namespace scalecheck::platform {
 
-// MultiByteToWideChar, WideCharToMultiByte: the units or bytes written, 0
-// on failure. A byte that is no character of the ANSI code page becomes
-// U+FFFD, which Windows-1251 lacks. WC_NO_BEST_FIT_CHARS: a character the
-// code page lacks becomes '?' rather than a look-alike (é as e).
+// A byte that is no character of the ANSI code page becomes U+FFFD, which
+// Windows-1251 lacks. WC_NO_BEST_FIT_CHARS: a character the code page
+// lacks becomes '?' rather than a look-alike (é as e).
 std::string argumentAs1251(const std::string& argument) {
   if (argument.empty()) return "";
   const auto length = static_cast<int>(argument.size());

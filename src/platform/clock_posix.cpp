@@ -17,9 +17,8 @@ class PosixClock : public Clock {
 
   void sleep(std::uint32_t milliseconds) override {
     if (milliseconds == 0) {
-      // sched_yield: 0, or -1 on systems where yielding is not supported;
-      // the call then simply returns, as Sleep(0) does when no other thread
-      // is ready.
+      // Ignored: where yielding is not supported the call simply returns,
+      // as Sleep(0) does when no other thread is ready.
       static_cast<void>(sched_yield());
       return;
     }
@@ -28,10 +27,10 @@ class PosixClock : public Clock {
     // of the program is measured on that counter: a sleep that ends just as
     // the counter reaches its mark keeps a schedule of many sleeps exact,
     // where a fixed span from some moment within a millisecond would be up
-    // to a millisecond late each time. clock_nanosleep: 0 once the time has
-    // come, or an error number: EINTR when a signal came first (the sleep
-    // then goes on to the same moment); EINVAL cannot come from these
-    // values.
+    // to a millisecond late each time. clock_nanosleep returns its error
+    // instead of setting errno: EINTR when a signal came first, and the
+    // sleep then goes on to the same moment (EINVAL cannot come from these
+    // values).
     const std::uint64_t until = monotonicMilliseconds() + milliseconds;
     const timespec mark{static_cast<time_t>(until / 1000U),
                         static_cast<long>(until % 1000U) * 1000000L};
@@ -40,9 +39,8 @@ class PosixClock : public Clock {
   }
 
   CalendarTime localTime() override {
-    // time: the seconds since the epoch, or -1 with errno (never on Linux).
-    // localtime_r: the broken-down time, or null when it cannot be
-    // represented; the stamp then shows the epoch rather than garbage.
+    // A time that cannot be read or broken down gives a stamp at the epoch
+    // rather than garbage.
     const time_t now = time(nullptr);
     tm local{};
     if (now == static_cast<time_t>(-1) || localtime_r(&now, &local) == nullptr) {

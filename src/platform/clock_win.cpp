@@ -15,9 +15,9 @@ constexpr UINT kTimerPeriodMs = 1;
 
 class WinClock : public Clock {
  public:
-  // timeBeginPeriod: TIMERR_NOERROR, or TIMERR_NOCANDO for a period out of
-  // range; without it the sleeps are merely coarser. Each successful call
-  // is paired with a timeEndPeriod, here when the process ends.
+  // Where the period is refused the sleeps are merely coarser. Each
+  // successful call is paired with a timeEndPeriod, here when the process
+  // ends.
   WinClock() : periodSet_(timeBeginPeriod(kTimerPeriodMs) == TIMERR_NOERROR) {}
   ~WinClock() override {
     if (periodSet_) timeEndPeriod(kTimerPeriodMs);
@@ -25,18 +25,17 @@ class WinClock : public Clock {
   WinClock(const WinClock&) = delete;
   WinClock& operator=(const WinClock&) = delete;
 
-  // GetTickCount: milliseconds since boot; cannot fail; wraps after 49.7 days.
+  // Wraps after 49.7 days.
   std::uint32_t tickCount() override { return GetTickCount(); }
 
-  // GetTickCount64: the same counter in 64 bits; cannot fail.
   std::uint64_t tickCount64() override { return GetTickCount64(); }
 
-  // Sleep: returns nothing; Sleep(0) yields the rest of the time slice.
+  // Sleep(0) yields the rest of the time slice.
   void sleep(std::uint32_t milliseconds) override { Sleep(milliseconds); }
 
   CalendarTime localTime() override {
     SYSTEMTIME now{};
-    GetLocalTime(&now);  // returns nothing; cannot fail
+    GetLocalTime(&now);
     return CalendarTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
   }
 

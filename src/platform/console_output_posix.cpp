@@ -31,9 +31,9 @@ constexpr std::size_t kChunk = 256;
 // that a write returns when the stream cannot take the bytes, while the one
 // shared with the shell stays as it is. Only for a terminal or a pipe: a
 // file never holds a write up, and reopened it would be written from its
-// start. fstat: 0, or -1 with errno. open: a descriptor, or -1 with errno
-// (EACCES for a terminal of another user, ENXIO for a pipe without reader,
-// ENOENT without /proc); the stream itself is written then.
+// start. Where the reopen fails (EACCES for a terminal of another user,
+// ENXIO for a pipe without reader, ENOENT without /proc), the stream itself
+// is written.
 int openOwnDescription(int fd) {
   struct stat info {};
   if (fstat(fd, &info) != 0) return -1;
@@ -64,8 +64,7 @@ bool BoundedOutput::writeWithin(const char* bytes, std::size_t size, int boundMs
   std::size_t done = 0;
   while (done < size) {
     if (!ownFd_ && !awaitRoom(until)) return false;
-    // write: bytes written, or -1 with errno (EAGAIN: no room now; EINTR:
-    // a signal came first; EPIPE or EIO when the reader has gone).
+    // EAGAIN: no room now. EPIPE or EIO: the reader has gone.
     const ssize_t written = ::write(fd_, bytes + done, std::min(size - done, kChunk));
     if (written > 0) {
       done += static_cast<std::size_t>(written);
@@ -81,8 +80,7 @@ bool BoundedOutput::writeWithin(const char* bytes, std::size_t size, int boundMs
 // Waits until the output has room, at most until `untilMs` on the monotonic
 // clock; false after that. Once a stop is requested it no longer waits, but
 // an output with room still gets the text (the program's last words).
-// poll: the number of ready descriptors, 0 after the time-out, or -1 with
-// errno (EINTR: another signal, such as a resized window: the wait goes on).
+// Another signal, such as a resized window, does not end the wait.
 bool BoundedOutput::awaitRoom(std::uint64_t untilMs) const {
   pollfd watched[2] = {{fd_, POLLOUT, 0}, {wakeFd_, POLLIN, 0}};
   const nfds_t count = wakeFd_ >= 0 ? 2 : 1;

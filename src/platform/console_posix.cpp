@@ -34,9 +34,9 @@ constexpr int kEndOfInput = -2;  // end of input, a read error, or a stop reques
 enum class Wait { kReady, kTimedOut, kInterrupted };
 
 // The pipe a stop signal writes into, so that a poll waiting for input or
-// output wakes however the signal and the poll call fall in time. pipe2: 0,
-// or -1 with errno; without it a signal still interrupts the poll itself,
-// only one landing just before it would go unnoticed.
+// output wakes however the signal and the poll call fall in time. Without
+// it (pipe2 failed) a signal still interrupts the poll itself; only one
+// landing just before it would go unnoticed.
 struct WakePipe {
   WakePipe() {
     int ends[2];
@@ -79,8 +79,6 @@ struct Stream {
 
 class PosixConsole final : public Console {
  public:
-  // isatty: 1 for a terminal, or 0 with errno (ENOTTY for a pipe or file,
-  // EBADF when there is no standard input at all).
   PosixConsole()
       : isTerminal_(isatty(STDIN_FILENO) == 1),
         output_(STDOUT_FILENO, wake_.readEnd),
@@ -89,8 +87,7 @@ class PosixConsole final : public Console {
     // A reader of the output that goes away (scalecheck | tee, then tee
     // ends) must not kill the program: the write fails with EPIPE instead,
     // and the run goes on to close the link and count unwritten records.
-    // signal: the previous disposition, or SIG_ERR; nothing better can be
-    // done if it fails.
+    // A failure is ignored: nothing better could be done.
     static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
   }
 
@@ -159,8 +156,7 @@ class PosixConsole final : public Console {
 
  private:
   // Waits until standard input is readable (data, its end or an error) or a
-  // stop was requested. poll: the number of ready descriptors, 0 after the
-  // time-out, or -1 with errno (EINTR for a signal).
+  // stop was requested.
   Wait waitForInput(int timeoutMs) {
     pollfd watched[2] = {{STDIN_FILENO, POLLIN, 0}, {wake_.readEnd, POLLIN, 0}};
     const nfds_t count = wake_.readEnd >= 0 ? 2 : 1;
@@ -190,9 +186,8 @@ class PosixConsole final : public Console {
       if (wait == Wait::kInterrupted) return kEndOfInput;
       if (wait == Wait::kTimedOut) return kNoByte;
       unsigned char byte = 0;
-      // read: 1, 0 at the end of input, or -1 with errno (EINTR: a signal;
-      // EAGAIN where another program left the input non-blocking; EIO when
-      // the terminal has gone).
+      // EAGAIN: another program left the input non-blocking. EIO: the
+      // terminal has gone.
       const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
       if (got == 1) return byte;
       if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;

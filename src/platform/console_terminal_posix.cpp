@@ -26,16 +26,16 @@ constexpr int kHandledSignals[] = {SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGTSTP, SI
 // Everything below that a handler calls is async-signal-safe: tcgetpgrp,
 // getpgrp, tcsetattr, write, sigaction, sigprocmask, raise.
 
-// tcgetpgrp: the foreground group, or -1 with errno (ENOTTY when standard
-// input is not this process's controlling terminal). getpgrp cannot fail.
+// A standard input that is not our controlling terminal (tcgetpgrp fails
+// with ENOTTY) has no foreground job to make way for.
 bool ownsTerminal() {
   const pid_t owner = tcgetpgrp(STDIN_FILENO);
   return owner < 0 || owner == getpgrp();
 }
 
 // The terminal's own settings back. A job in the background leaves the
-// terminal alone: it belongs to the foreground job (the shell) then.
-// tcsetattr: 0, or -1 with errno; nothing better can be done on failure.
+// terminal alone: it belongs to the foreground job (the shell) then. A
+// failure is ignored: nothing better can be done.
 void giveBackTerminal() {
   if (gKeyMode == 0) return;
   gKeyMode = 0;
@@ -43,8 +43,8 @@ void giveBackTerminal() {
 }
 
 // Single keys, when the program reads them and owns the terminal: a
-// background job that changed it would be stopped (SIGTTOU). tcsetattr as
-// above; on failure keys come as echoed lines, which still works.
+// background job that changed it would be stopped (SIGTTOU). On failure
+// keys come as echoed lines, which still works.
 void takeKeys() {
   if (gWantKeys == 0 || gKeyMode != 0 || gStopRequested != 0 || !ownsTerminal()) return;
   if (tcsetattr(STDIN_FILENO, TCSANOW, &gKeySettings) == 0) gKeyMode = 1;
@@ -98,10 +98,9 @@ void onContinue(int /*signal*/) {
   errno = savedErrno;
 }
 
-// sigaction, sigemptyset, sigaddset: 0, or -1 with errno. A signal the
-// program was started with ignored (a background job, nohup) stays
-// ignored. The handlers never interrupt one another. No SA_RESTART: a
-// blocked read or poll returns at once.
+// A signal the program was started with ignored (a background job, nohup)
+// stays ignored. The handlers never interrupt one another. No SA_RESTART:
+// a blocked read or poll returns at once.
 void catchSignal(int signal, void (*handler)(int), int flags) {
   struct sigaction previous {};
   if (sigaction(signal, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) return;
@@ -115,7 +114,7 @@ void catchSignal(int signal, void (*handler)(int), int flags) {
 
 // Holds the handled signals while the program switches the terminal
 // itself, so that a handler never runs halfway through a switch.
-// sigprocmask: 0, or -1 with errno (only for an invalid argument).
+// sigprocmask fails only for an invalid argument: not checked.
 class SignalsHeld {
  public:
   SignalsHeld() {
@@ -136,8 +135,8 @@ class SignalsHeld {
 
 void prepare(bool isTerminal, int wakeFd) {
   gWakeFd = wakeFd;
-  // tcgetattr: 0, or -1 with errno; without saved settings the terminal is
-  // never switched, and keys then come as echoed lines.
+  // Without saved settings the terminal is never switched, and keys then
+  // come as echoed lines.
   if (isTerminal && tcgetattr(STDIN_FILENO, &gOwnSettings) == 0) {
     gKeySettings = gOwnSettings;
     // No line editing, no echo; ISIG stays, so Ctrl+C still signals. No

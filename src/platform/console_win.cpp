@@ -7,6 +7,8 @@
 
 #include "platform/console.h"
 
+// Win32 calls return zero on failure unless said otherwise.
+
 namespace scalecheck::platform {
 namespace {
 
@@ -45,7 +47,7 @@ BOOL WINAPI onConsoleControl(DWORD event) {
   }
 }
 
-// GetConsoleMode: nonzero only for a console handle; zero for a pipe, a
+// Only a console has a console mode: GetConsoleMode fails for a pipe, a
 // file, or no handle at all.
 bool isConsole(HANDLE handle) {
   DWORD mode = 0;
@@ -63,13 +65,11 @@ void writeToConsole(HANDLE console, const char* text, std::size_t length) {
   wchar_t wide[kChunk];
   while (length > 0) {
     const auto chunk = static_cast<int>(std::min(length, kChunk));
-    // MultiByteToWideChar: the number of units written, 0 on failure.
     const int units = MultiByteToWideChar(kCodePage1251, 0, text, chunk, wide, kChunk);
     if (units <= 0) return;
     int done = 0;
     while (done < units) {
       DWORD written = 0;
-      // WriteConsoleW: nonzero on success, with the units written.
       if (WriteConsoleW(console, wide + done, static_cast<DWORD>(units - done), &written,
                         nullptr) == 0 ||
           written == 0) {
@@ -88,7 +88,6 @@ void writeToFile(HANDLE file, const char* text, std::size_t length) {
   while (length > 0) {
     const auto chunk = static_cast<DWORD>(std::min<std::size_t>(length, 0x10000));
     DWORD written = 0;
-    // WriteFile: nonzero on success, with the bytes written.
     if (WriteFile(file, text, chunk, &written, nullptr) == 0 || written == 0) return;
     text += written;
     length -= written;
@@ -98,16 +97,16 @@ void writeToFile(HANDLE file, const char* text, std::size_t length) {
 class WinConsole final : public Console {
  public:
   WinConsole() {
-    // GetConsoleCP / GetConsoleOutputCP: 0 when the process has no console.
+    // Without a console both read 0, and no code page is changed.
     previousInputCodePage_ = GetConsoleCP();
     previousOutputCodePage_ = GetConsoleOutputCP();
-    // SetConsoleCP / SetConsoleOutputCP: nonzero on success. Typed answers
-    // then arrive as Windows-1251, like every text of the program. On
-    // failure they stay in the console's code page; nothing else to do.
+    // Typed answers then arrive as Windows-1251, like every text of the
+    // program. On failure they stay in the console's code page; nothing
+    // else to do.
     if (previousInputCodePage_ != 0) SetConsoleCP(kCodePage1251);
     if (previousOutputCodePage_ != 0) SetConsoleOutputCP(kCodePage1251);
-    // SetConsoleCtrlHandler: nonzero on success; without it Ctrl+C ends the
-    // process at once, which is the only loss.
+    // Its failure is ignored: Ctrl+C then ends the process at once, which
+    // is the only loss.
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
   }
 
@@ -136,7 +135,6 @@ class WinConsole final : public Console {
     if (size == 0) return;
     std::size_t stored = 0;
     int c = 0;
-    // getc: the next byte, or EOF at the end of input or on an error.
     while ((c = std::getc(stdin)) != EOF && c != '\n') {
       if (stored + 1 < size) buffer[stored++] = static_cast<char>(c);
     }
@@ -183,12 +181,13 @@ class WinConsole final : public Console {
  private:
   // Ctrl+C ends a console read at once, but the handler that notes it runs
   // on a thread of its own, a moment later: wait up to 200 ms for it, so the
-  // caller sees the request rather than an empty answer. Sleep: no result.
+  // caller sees the request rather than an empty answer.
   static void awaitControlHandler() {
     for (int i = 0; i < 20 && !interrupted; ++i) Sleep(10);
   }
 
-  // GetStdHandle: the handle, null when there is none, or INVALID_HANDLE_VALUE.
+  // Null (the process has no such stream) and INVALID_HANDLE_VALUE (the
+  // query failed) alike leave nowhere to write.
   static void writeTo(DWORD stream, const char* text1251, std::size_t length) {
     HANDLE handle = GetStdHandle(stream);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;

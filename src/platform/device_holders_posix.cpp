@@ -12,6 +12,8 @@
 #include "platform/fs_entries_posix.h"
 #include "platform/pty_index_posix.h"
 
+// POSIX calls return -1 and set errno on failure unless said otherwise.
+
 namespace scalecheck::platform {
 namespace {
 
@@ -34,8 +36,7 @@ bool holdsDevice(const std::string& process, dev_t device) {
     const std::string path = pathIn(folder, descriptor);
     if (linkText(path).compare(0, 5, "/dev/") != 0) continue;
     struct stat target {};
-    // stat: 0 with what the descriptor refers to, or -1 with errno (the
-    // descriptor was closed meanwhile).
+    // Fails when the descriptor was closed meanwhile.
     if (stat(path.c_str(), &target) == 0 && S_ISCHR(target.st_mode) && target.st_rdev == device) {
       return true;
     }
@@ -44,8 +45,7 @@ bool holdsDevice(const std::string& process, dev_t device) {
 }
 
 // The pseudo-terminal a master descriptor (/dev/ptmx) serves: the
-// "tty-index:" line of its /proc fdinfo; -1 when there is none. fopen: a
-// stream, or null with errno; fgets: the buffer, or null at the end.
+// "tty-index:" line of its /proc fdinfo; -1 when there is none.
 int masterPtyIndex(const std::string& process, const std::string& descriptor) {
   std::FILE* info = std::fopen((process + "/fdinfo/" + descriptor).c_str(), "re");
   if (info == nullptr) return -1;
@@ -76,8 +76,7 @@ bool holdsPtyMaster(const std::string& process, int index) {
 
 bool inSessionGroups(gid_t group) {
   if (getegid() == group) return true;
-  // getgroups: the number of supplementary groups (with 0, how many there
-  // are), or -1 with errno.
+  // Asked with 0, getgroups only counts the supplementary groups.
   const int count = getgroups(0, nullptr);
   if (count <= 0) return false;
   std::vector<gid_t> groups(static_cast<std::size_t>(count));
@@ -93,8 +92,8 @@ std::string groupName(gid_t group) {
     std::vector<char> buffer(size);
     struct group entry {};
     struct group* found = nullptr;
-    // getgrgid_r: 0 with `found` set (null when there is no such group), or
-    // an error number (ERANGE: the buffer is too small).
+    // getgrgid_r returns its error instead of setting errno: ERANGE asks
+    // for a bigger buffer. A group without an entry leaves `found` null.
     const int status = getgrgid_r(group, &entry, buffer.data(), buffer.size(), &found);
     if (status == 0 && found != nullptr && found->gr_name != nullptr) return found->gr_name;
     if (status != ERANGE) break;

@@ -10,6 +10,8 @@
 #include "platform/services.h"
 #include "platform/stored_text.h"
 
+// POSIX calls return -1 and set errno on failure unless said otherwise.
+
 namespace scalecheck::platform {
 namespace {
 
@@ -33,8 +35,8 @@ constexpr OsError kNotRegular{FailureKind::kNotRegularFile, 0};
 
 // Something other than a regular file at the name is refused before it is
 // opened: opening and closing a FIFO would end the reader's stream, and
-// opening a terminal or a serial line changes its lines. stat: 0, or -1
-// with errno (ENOENT: the file is yet to be made).
+// opening a terminal or a serial line changes its lines. Where stat fails
+// (ENOENT: the file is yet to be made) the open decides.
 bool takenByOtherThanFile(const char* path) {
   struct stat info {};
   return ::stat(path, &info) == 0 && !S_ISREG(info.st_mode);
@@ -44,7 +46,7 @@ bool takenByOtherThanFile(const char* path) {
 // cannot be, with `error` set. O_NONBLOCK: a FIFO with no reader (put there
 // after the check above) fails the open at once instead of waiting for one;
 // it changes nothing for a regular file. O_NOCTTY: a terminal never becomes
-// ours. open: a descriptor, or -1 with errno; fstat: 0, or -1 with errno.
+// ours.
 int openForAppend(const char* path, std::uint64_t& size, OsError& error) {
   if (takenByOtherThanFile(path)) {
     error = kNotRegular;
@@ -67,9 +69,9 @@ int openForAppend(const char* path, std::uint64_t& size, OsError& error) {
   return fd;
 }
 
-// write: the count written, or -1 with errno. A regular file takes fewer
-// bytes than asked only at a limit (a full disk, a size limit); the next
-// call then fails and says which. `written` counts what reached the file.
+// A regular file takes fewer bytes than asked only at a limit (a full
+// disk, a size limit); the next call then fails and says which. `written`
+// counts what reached the file.
 bool writeAll(int fd, const std::string& bytes, std::size_t& written, OsError& error) {
   written = 0;
   while (written < bytes.size()) {
@@ -87,7 +89,7 @@ bool writeAll(int fd, const std::string& bytes, std::size_t& written, OsError& e
 // Takes our partial record back while the file still ends with it, so that
 // writing the record again leaves no fragment. Another program could append
 // between the two calls; only a lock it shared with us would close that
-// window of microseconds. fstat, ftruncate: 0, or -1 with errno.
+// window of microseconds.
 bool cutBackOwnPart(int fd, std::uint64_t sizeAtOpen, std::size_t written) {
   struct stat info {};
   return fstat(fd, &info) == 0 &&
@@ -106,8 +108,8 @@ class PosixFiles : public Files {
     std::size_t written = 0;
     const bool complete = writeAll(fd, storedAsText(bytes, length), written, error);
     if (!complete) cutBackOwnPart(fd, sizeAtOpen, written);
-    // close: 0, or -1 with errno. On a network file system a failed close
-    // may mean the bytes never reached the disk: the record is tried again.
+    // On a network file system a failed close may mean the bytes never
+    // reached the disk: the record is tried again.
     if (::close(fd) != 0 && complete) {
       error = fileError(errno);
       return false;

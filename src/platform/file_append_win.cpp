@@ -8,6 +8,9 @@
 #include "platform/services.h"
 #include "platform/stored_text.h"
 
+// Win32 calls return zero on failure, the reason in GetLastError, unless
+// said otherwise.
+
 namespace scalecheck::platform {
 namespace {
 
@@ -22,7 +25,6 @@ OsError fileError(DWORD code) {
   }
 }
 
-// GetFileAttributesA: the attributes, or INVALID_FILE_ATTRIBUTES.
 bool isFolder(const char* path) {
   const DWORD attributes = GetFileAttributesA(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -43,10 +45,8 @@ constexpr OsError kNotRegular{FailureKind::kNotRegularFile, 0};
 // file between records and another program append to it. FILE_WRITE_DATA
 // beside FILE_APPEND_DATA: without it SetEndOfFile is refused, so a partial
 // record could not be cut back; the writes still go to the end (see
-// writeAll). CreateFileA: a handle, or INVALID_HANDLE_VALUE with
-// GetLastError. GetFileType: FILE_TYPE_DISK for a file, another type for a
-// console, a printer port or a pipe. GetFileInformationByHandle: nonzero,
-// or 0 with GetLastError.
+// writeAll). A type other than FILE_TYPE_DISK is a console, a printer port
+// or a pipe, not a file.
 HANDLE openForAppend(const char* path, std::uint64_t& size, OsError& error) {
   const HANDLE file = CreateFileA(path, FILE_APPEND_DATA | FILE_WRITE_DATA,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -74,7 +74,6 @@ HANDLE openForAppend(const char* path, std::uint64_t& size, OsError& error) {
 // file in one step, as a handle with FILE_APPEND_DATA alone would, so bytes
 // another program appended are never overwritten. A file takes fewer bytes
 // than asked only at a limit (a full disk); the next call says which.
-// WriteFile: nonzero with the count written, or 0 with GetLastError.
 bool writeAll(HANDLE file, const std::string& bytes, std::size_t& written, OsError& error) {
   written = 0;
   while (written < bytes.size()) {
@@ -98,8 +97,7 @@ bool writeAll(HANDLE file, const std::string& bytes, std::size_t& written, OsErr
 
 // Takes our partial record back while the file still ends with it (see
 // endIsOwnWrite); another program could append between the calls, a window
-// of microseconds. GetFileSizeEx, SetFilePointerEx, SetEndOfFile: nonzero,
-// or 0 with GetLastError.
+// of microseconds.
 bool cutBackOwnPart(HANDLE file, std::uint64_t sizeAtOpen, std::size_t written) {
   LARGE_INTEGER now{};
   LARGE_INTEGER target{};
@@ -120,8 +118,8 @@ class WindowsFiles : public Files {
     std::size_t written = 0;
     const bool complete = writeAll(file, storedAsText(bytes, length), written, error);
     if (!complete) cutBackOwnPart(file, sizeAtOpen, written);
-    // CloseHandle: nonzero, or 0 with GetLastError. A failed close may mean
-    // the bytes never reached the disk: the record is tried again.
+    // A failed close may mean the bytes never reached the disk: the record
+    // is tried again.
     if (CloseHandle(file) == 0 && complete) {
       error = fileError(GetLastError());
       return false;

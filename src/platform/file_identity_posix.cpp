@@ -14,7 +14,7 @@ std::string folderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// stat: 0, or -1 with errno (ENOENT: nothing there yet).
+// False also when nothing is there yet.
 bool identity(const std::string& path, struct stat& info) {
   return ::stat(path.c_str(), &info) == 0;
 }

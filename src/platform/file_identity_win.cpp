@@ -7,10 +7,9 @@
 namespace scalecheck::platform {
 namespace {
 
-// The volume and index of an existing file or folder. CreateFileA: a
-// handle, or INVALID_HANDLE_VALUE; with no access asked and every sharing
-// allowed it disturbs no other program. FILE_FLAG_BACKUP_SEMANTICS lets it
-// open a folder. GetFileInformationByHandle: nonzero on success.
+// The volume and index of an existing file or folder. With no access
+// asked and every sharing allowed the open disturbs no other program.
+// FILE_FLAG_BACKUP_SEMANTICS lets it open a folder.
 bool identity(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
   HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -20,8 +19,8 @@ bool identity(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
   return known;
 }
 
-// GetFullPathNameA: the length written, or the size needed when the buffer
-// is too small, 0 on failure.
+// A path that fails, or is too long for the buffer (the result is then the
+// size needed), is compared as given.
 std::string fullPath(const char* path) {
   char full[MAX_PATH];
   const DWORD length = GetFullPathNameA(path, MAX_PATH, full, nullptr);
@@ -30,8 +29,7 @@ std::string fullPath(const char* path) {
 
 }  // namespace
 
-// Windows file names are compared regardless of case (lstrcmpiA: 0 when
-// equal).
+// Windows file names are compared regardless of case.
 bool sameFile(const char* first, const char* second) {
   BY_HANDLE_FILE_INFORMATION one{};
   BY_HANDLE_FILE_INFORMATION other{};

@@ -10,8 +10,8 @@ namespace scalecheck::platform {
 
 std::vector<std::string> entryNames(const std::string& folder) {
   std::vector<std::string> names;
-  // opendir: a stream, or null with errno (ENOENT, EACCES: another user's
-  // process in /proc). readdir: the next entry, or null at the end.
+  // A folder that is gone or closed to us (another user's process in
+  // /proc) has no names to give.
   DIR* stream = opendir(folder.c_str());
   if (stream == nullptr) return names;
   while (const dirent* entry = readdir(stream)) {
@@ -24,18 +24,16 @@ std::vector<std::string> entryNames(const std::string& folder) {
 
 std::string linkText(const std::string& path) {
   char text[PATH_MAX];
-  // readlink: the length of the link's text (not NUL terminated), or -1 with
-  // errno (EINVAL: not a link; ENOENT). A text that fills the buffer may be
-  // cut, and is left out rather than shown wrong.
+  // readlink adds no NUL. A text that fills the buffer may be cut, and is
+  // left out rather than shown wrong.
   const ssize_t length = readlink(path.c_str(), text, sizeof text);
   if (length <= 0 || static_cast<std::size_t>(length) >= sizeof text) return "";
   return std::string(text, static_cast<std::size_t>(length));
 }
 
 std::string firstLine(const std::string& path) {
-  // fopen: a stream, or null with errno. fgets: the buffer, or null at the
-  // end or on an error. The attributes read here are a line of a few dozen
-  // characters; a longer one is cut.
+  // The attributes read here are a line of a few dozen characters; a
+  // longer one is cut.
   std::FILE* file = std::fopen(path.c_str(), "re");
   if (file == nullptr) return "";
   char line[256] = {};

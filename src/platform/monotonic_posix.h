@@ -7,9 +7,9 @@
 namespace scalecheck::platform {
 
 // Milliseconds of CLOCK_MONOTONIC, which never steps with the wall clock, as
-// the Windows tick count does not. clock_gettime: 0, or -1 with errno; the
-// monotonic clock exists on every system this builds for, so the zero
-// returned on failure stands only for the impossible.
+// the Windows tick count does not. The monotonic clock exists on every
+// system this builds for, so the zero returned on failure stands only for
+// the impossible.
 inline std::uint64_t monotonicMilliseconds() {
   timespec now{};
   if (clock_gettime(CLOCK_MONOTONIC, &now) != 0) return 0;

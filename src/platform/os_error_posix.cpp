@@ -9,8 +9,7 @@ namespace scalecheck::platform {
 
 std::string osErrorText(const OsError& error) {
   if (error.code == 0) return "";
-  // gai_strerror: a static text for any code. strerror_r (GNU form): a
-  // pointer to the text, in the buffer or static.
+  // The GNU strerror_r returns the text, which need not be in the buffer.
   if (error.domain == ErrorDomain::kResolver) return gai_strerror(error.code);
   char buffer[256] = {};
   return strerror_r(error.code, buffer, sizeof buffer);

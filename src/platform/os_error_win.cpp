@@ -8,8 +8,8 @@ namespace scalecheck::platform {
 std::string osErrorText(const OsError& error) {
   if (error.code == 0) return "";
   wchar_t* wide = nullptr;
-  // FormatMessageW: the length of the text it allocated (LocalFree), 0 on
-  // failure. The system's language, hence UTF-16 and then Windows-1251.
+  // The text is in the system's language, hence UTF-16 and then
+  // Windows-1251.
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, static_cast<DWORD>(error.code), 0, reinterpret_cast<wchar_t*>(&wide), 0, nullptr);

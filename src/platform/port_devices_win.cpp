@@ -20,8 +20,7 @@ constexpr DWORD kTextCharacters = 256;
 std::string deviceText(HDEVINFO list, SP_DEVINFO_DATA& device, DWORD property) {
   wchar_t text[kTextCharacters + 1] = {};  // room for a NUL the data may lack
   DWORD type = 0;
-  // SetupDiGetDeviceRegistryPropertyW: TRUE with the value, FALSE with
-  // GetLastError (ERROR_INVALID_DATA when the device has no such property).
+  // A device without the property fails the call (ERROR_INVALID_DATA).
   if (SetupDiGetDeviceRegistryPropertyW(list, &device, property, &type,
                                         reinterpret_cast<BYTE*>(text),
                                         kTextCharacters * sizeof(wchar_t), nullptr) == FALSE ||
@@ -33,15 +32,13 @@ std::string deviceText(HDEVINFO list, SP_DEVINFO_DATA& device, DWORD property) {
 
 // The PortName value its driver keeps in the device's hardware key ("COM3").
 std::string portNameOf(HDEVINFO list, SP_DEVINFO_DATA& device) {
-  // SetupDiOpenDevRegKey: the key, or INVALID_HANDLE_VALUE with GetLastError.
   HKEY key = SetupDiOpenDevRegKey(list, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_QUERY_VALUE);
   if (key == INVALID_HANDLE_VALUE) return "";
   wchar_t name[kTextCharacters + 1] = {};
   DWORD bytes = kTextCharacters * sizeof(wchar_t);
   DWORD type = 0;
-  // RegQueryValueExW: ERROR_SUCCESS with the data, else an error code
-  // (ERROR_FILE_NOT_FOUND: no such value; ERROR_MORE_DATA: too long for a
-  // port name).
+  // No such value, or one too long for a port name (ERROR_MORE_DATA):
+  // no port.
   const LONG status =
       RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &bytes);
   RegCloseKey(key);
@@ -52,14 +49,11 @@ std::string portNameOf(HDEVINFO list, SP_DEVINFO_DATA& device) {
 
 std::vector<PortDevice> presentPortDevices() {
   std::vector<PortDevice> devices;
-  // SetupDiGetClassDevsW: a device list to destroy, or INVALID_HANDLE_VALUE
-  // with GetLastError.
   HDEVINFO list = SetupDiGetClassDevsW(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT);
   if (list == INVALID_HANDLE_VALUE) return devices;
   SP_DEVINFO_DATA device{};
   device.cbSize = sizeof device;
-  // SetupDiEnumDeviceInfo: TRUE for each device, FALSE (ERROR_NO_MORE_ITEMS)
-  // past the last.
+  // Fails (ERROR_NO_MORE_ITEMS) past the last device.
   for (DWORD index = 0; SetupDiEnumDeviceInfo(list, index, &device) != FALSE; ++index) {
     PortDevice port;
     port.portName = portNameOf(list, device);
@@ -70,7 +64,7 @@ std::vector<PortDevice> presentPortDevices() {
     if (port.friendlyName.empty()) port.friendlyName = deviceText(list, device, SPDRP_DEVICEDESC);
     devices.push_back(port);
   }
-  // SetupDiDestroyDeviceInfoList: TRUE, or FALSE; nothing is left to do.
+  // Its failure is ignored: nothing is left to do.
   SetupDiDestroyDeviceInfoList(list);
   return devices;
 }

@@ -17,7 +17,7 @@ constexpr int kUsbDeviceLevels = 3;
 
 bool exists(const std::string& path) {
   struct stat entry {};
-  // lstat: 0 when the entry exists (a link counts, whatever it points to).
+  // lstat: a link counts, whatever it points to.
   return lstat(path.c_str(), &entry) == 0;
 }
 
@@ -43,7 +43,6 @@ std::string joined(const std::string& first, const std::string& second) {
 // for a port that is not on USB.
 std::string usbDescription(const std::string& terminal) {
   char resolved[PATH_MAX];
-  // realpath: the path with every link resolved, or null with errno.
   if (realpath((terminal + "/device").c_str(), resolved) == nullptr) return "";
   std::string folder = resolved;
   for (int level = 0; level < kUsbDeviceLevels && !folder.empty(); ++level) {
@@ -118,7 +117,7 @@ PortInfo describePort(const std::string& device) {
   port.device = device;
   port.linkTarget = linkText(device);
   struct stat target {};
-  // stat: 0 when the name, followed through any links, leads to a file.
+  // Followed through any links: a link whose device is gone is not present.
   port.present = stat(device.c_str(), &target) == 0;
   return port;
 }

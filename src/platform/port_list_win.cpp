@@ -22,8 +22,7 @@ constexpr std::size_t kDosListLimit = 1U << 22U;
 std::vector<PortInfo> registryPorts() {
   std::vector<PortInfo> ports;
   HKEY key = nullptr;
-  // RegOpenKeyExA: ERROR_SUCCESS, or an error code (ERROR_FILE_NOT_FOUND
-  // when no serial port driver has started since boot).
+  // The key is missing until a serial port driver has started.
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSerialCommKey, 0, KEY_QUERY_VALUE, &key) !=
       ERROR_SUCCESS) {
     return ports;
@@ -34,9 +33,9 @@ std::vector<PortInfo> registryPorts() {
     char name[kNameSize] = {};
     DWORD nameBytes = kNameSize - 1;  // room for a NUL the data may lack
     DWORD type = 0;
-    // RegEnumValueA: ERROR_SUCCESS, ERROR_NO_MORE_ITEMS past the last value,
-    // ERROR_MORE_DATA for a value too long to be a port (skipped), or
-    // another error code, which ends the list.
+    // A value too long to be a port (ERROR_MORE_DATA) is skipped; any other
+    // failure, ERROR_NO_MORE_ITEMS past the last value among them, ends the
+    // list.
     const LONG status = RegEnumValueA(key, index, device, &deviceLength, nullptr, &type,
                                       reinterpret_cast<BYTE*>(name), &nameBytes);
     if (status == ERROR_MORE_DATA) continue;
@@ -54,8 +53,7 @@ std::vector<PortInfo> registryPorts() {
 // The kernel device a DOS device name stands for; empty when unknown.
 std::string dosDeviceTarget(const char* name) {
   char target[kNameSize] = {};
-  // QueryDosDeviceA: the characters stored (a list of NUL-terminated
-  // targets, the first in force), or 0 with GetLastError.
+  // Of the targets listed, the first is in force.
   if (QueryDosDeviceA(name, target, kNameSize) == 0) return "";
   return target;
 }
@@ -63,9 +61,8 @@ std::string dosDeviceTarget(const char* name) {
 std::vector<PortInfo> dosDevicePorts() {
   std::vector<PortInfo> ports;
   std::vector<char> names(kDosListStart);
-  // QueryDosDeviceA with no name: every DOS device name, each NUL
-  // terminated, the list ended by another NUL; or 0 with GetLastError
-  // (ERROR_INSUFFICIENT_BUFFER: a bigger buffer is needed).
+  // With no name, QueryDosDeviceA lists every DOS device name, each NUL
+  // terminated, the list ended by another NUL.
   DWORD length = 0;
   while ((length = QueryDosDeviceA(nullptr, names.data(), static_cast<DWORD>(names.size()))) == 0) {
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || names.size() >= kDosListLimit) return ports;

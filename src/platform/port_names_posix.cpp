@@ -42,8 +42,8 @@ PortNameLookup lookUpPortName(const std::string& name) {
   for (const std::string& folder : {roots.dev, roots.serialById}) {
     lookup.places.push_back(pathIn(folder, name));
     struct stat entry {};
-    // lstat: 0 when the entry exists. A by-id link whose adapter is gone
-    // still counts: opening it then says so.
+    // lstat: a by-id link whose adapter is gone still counts; opening it
+    // then says so.
     if (lstat(lookup.places.back().c_str(), &entry) == 0) {
       lookup.device = lookup.places.back();
       break;
@@ -52,9 +52,9 @@ PortNameLookup lookUpPortName(const std::string& name) {
   return lookup;
 }
 
-// stat, fstat: 0, or -1 with errno. /dev/tty (5, 0) is, for whoever opens
-// it, their controlling terminal; otherwise the device number is compared
-// with that terminal's and with those of the standard streams.
+// /dev/tty (5, 0) is, for whoever opens it, their controlling terminal;
+// otherwise the device number is compared with that terminal's and with
+// those of the standard streams.
 bool isOwnTerminal(const std::string& device) {
   struct stat target {};
   if (stat(device.c_str(), &target) != 0 || !S_ISCHR(target.st_mode)) return false;

@@ -10,8 +10,8 @@ PortNameLookup lookUpPortName(const std::string& /*name*/) {
   return {};
 }
 
-// The console's own device names, also in the device namespace.
-// lstrcmpiA: 0 when the texts are equal regardless of case.
+// The console's own device names, in any case, also in the device
+// namespace.
 bool isOwnTerminal(const std::string& device) {
   const std::string name = device.rfind("\\\\.\\", 0) == 0 ? device.substr(4) : device;
   for (const char* console : {"CON", "CONIN$", "CONOUT$"}) {

@@ -119,8 +119,8 @@ class SerialPort {
   virtual bool read(std::uint8_t* buffer, std::uint32_t length, std::uint32_t& got) = 0;
   // Gives up the processor while polling for input. On Windows this is
   // Sleep(1) (with the 1 ms timer period) and ignores the bound; elsewhere
-  // it waits for input to arrive,
-  // at most `maxMilliseconds`, so that polling costs no processor time.
+  // it waits for input to arrive, at most `maxMilliseconds`, so that
+  // polling costs no processor time.
   virtual void waitForInput(std::uint32_t maxMilliseconds) = 0;
   // CloseHandle. After a successful close the object holds no port.
   virtual bool close() = 0;

@@ -24,6 +24,8 @@
 #include "platform/serial_posix_termios.h"
 #include "platform/services.h"
 
+// POSIX calls return -1 and set errno on failure unless said otherwise.
+
 namespace scalecheck::platform {
 namespace {
 
@@ -31,9 +33,9 @@ int pollTimeout(std::uint64_t milliseconds) {
   return static_cast<int>(std::min<std::uint64_t>(milliseconds, INT_MAX));
 }
 
-// Waits for `events` on one descriptor for at most `timeoutMs`. poll: the number of ready
-// descriptors, 0 after the time-out, or -1 with errno (EINTR when a signal came first). Returns the
-// revents, 0 after the time-out, -1 on failure with errno kept.
+// Waits for `events` on one descriptor for at most `timeoutMs`. Returns the
+// revents, 0 after the time-out, -1 on failure with errno kept (EINTR when
+// a signal came first: the callers' own bounds decide whether to wait on).
 int pollOne(int fd, short events, int timeoutMs) {
   pollfd entry{fd, events, 0};
   const int ready = ::poll(&entry, 1, timeoutMs);
@@ -45,8 +47,7 @@ int pollOne(int fd, short events, int timeoutMs) {
 // no parity whatever is asked. glibc's tcsetattr then fails with EINVAL
 // when nothing else changed (any open after the first with 7E1), although
 // the terminal took all it can hold. Such a refusal is no failure when the
-// settings in force are the ones asked for but for that framing. fstat: 0,
-// or -1 with errno.
+// settings in force are the ones asked for but for that framing.
 bool keptOwnFraming(int fd, const termios& asked) {
   struct stat device {};
   if (errno != EINVAL || fstat(fd, &device) != 0 || !S_ISCHR(device.st_mode) ||
@@ -54,7 +55,6 @@ bool keptOwnFraming(int fd, const termios& asked) {
     return false;
   }
   termios now{};
-  // tcgetattr: 0, or -1 with errno.
   if (tcgetattr(fd, &now) != 0) return false;
   tcflag_t framing = CSIZE | PARENB | PARODD;
 #ifdef CMSPAR
@@ -86,7 +86,6 @@ std::string devicePathOf(int comNumber) {
   if (dir != nullptr && dir[0] != '\0') {
     std::string mapped = std::string(dir) + "/com" + std::to_string(comNumber);
     struct stat entry {};
-    // lstat: 0 when the entry exists, or -1 with errno.
     if (lstat(mapped.c_str(), &entry) == 0) return mapped;
   }
   return "/dev/ttyS" + std::to_string(comNumber - 1);
@@ -107,8 +106,7 @@ class PosixSerialPort final : public SerialPort {
 
   bool getState(CommState& state) override {
     termios settings{};
-    // tcgetattr: 0, or -1 with errno (ENOTTY for no terminal, EIO after a
-    // hang-up).
+    // ENOTTY: no terminal at all; EIO after a hang-up still counts as gone.
     if (tcgetattr(fd_, &settings) != 0) return failWithErrno(FailureKind::kNotSerial);
     // Members termios cannot hold read back as they were last set.
     const std::uint32_t length = state.length;
@@ -129,7 +127,7 @@ class PosixSerialPort final : public SerialPort {
     if (!commStateToTermios(state, settings)) {
       return fail(OsError{FailureKind::kSettingsRefused, EINVAL});
     }
-    // tcsetattr: 0 when any of the changes took, or -1 with errno (glibc:
+    // tcsetattr succeeds when any one change took (glibc fails it with
     // EINVAL when none did; see keptOwnFraming). What took is not read
     // back otherwise: a partial change could not be undone any better.
     if (tcsetattr(fd_, TCSANOW, &settings) != 0 && !keptOwnFraming(fd_, settings)) {
@@ -165,7 +163,6 @@ class PosixSerialPort final : public SerialPort {
     // The abort flags end overlapped operations; there are none here.
     if (!input && !output) return true;
     const int queues = input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH;
-    // tcflush: 0, or -1 with errno (EIO after a hang-up).
     return tcflush(fd_, queues) == 0 || failWithErrno(FailureKind::kOther);
   }
 
@@ -179,9 +176,9 @@ class PosixSerialPort final : public SerialPort {
     written = 0;
     const std::uint64_t start = monotonicMilliseconds();
     while (written < length) {
-      // write: the bytes the driver took (maybe fewer than asked), or -1
-      // with errno: EAGAIN when its queue is full (the descriptor never
-      // blocks), EINTR when a signal came first, EIO after a hang-up.
+      // The driver may take fewer bytes than asked. EAGAIN: its queue is
+      // full (the descriptor never blocks) and EINTR: a signal came first,
+      // both waited out below; anything else (EIO after a hang-up) fails.
       const ssize_t taken = ::write(fd_, bytes + written, length - written);
       if (taken > 0) {
         written += static_cast<std::uint32_t>(taken);
@@ -219,8 +216,8 @@ class PosixSerialPort final : public SerialPort {
     if (waiting < 0) return failWithErrno(FailureKind::kOther);
     errors = lineErrors_.errorsSinceLastLook(fd_);
     int unsent = 0;
-    // ioctl TIOCOUTQ: 0 with the bytes not yet sent, or -1 with errno where
-    // the driver cannot tell; nothing better than 0 is known then.
+    // A driver that cannot tell the bytes not yet sent: nothing better
+    // than 0 is known.
     if (ioctl(fd_, TIOCOUTQ, &unsent) != 0 || unsent < 0) unsent = 0;
     status.inQueue = static_cast<std::uint32_t>(waiting);
     status.outQueue = static_cast<std::uint32_t>(unsent);
@@ -236,9 +233,8 @@ class PosixSerialPort final : public SerialPort {
   bool read(std::uint8_t* buffer, std::uint32_t length, std::uint32_t& got) override {
     got = 0;
     while (got < length) {
-      // read: bytes read, 0 at end of file (the other end of a
-      // pseudo-terminal has gone), or -1 with errno (EAGAIN: nothing
-      // waiting, the descriptor never blocks; EIO after a hang-up).
+      // 0: the other end of a pseudo-terminal has gone. EAGAIN: nothing
+      // waiting (the descriptor never blocks). EIO: hung up.
       const ssize_t count = ::read(fd_, buffer + got, length - got);
       if (count > 0) {
         got += static_cast<std::uint32_t>(count);
@@ -259,15 +255,14 @@ class PosixSerialPort final : public SerialPort {
 
   bool close() override {
     if (fd_ < 0) return false;
-    // ioctl TIOCNXCL: 0, or -1 with errno. Without it a pseudo-terminal
-    // whose other end stays open stays exclusive after the close. Its
-    // failure (a hung-up port) does not keep the port: the close below
-    // releases it all the same.
+    // Without TIOCNXCL a pseudo-terminal whose other end stays open stays
+    // exclusive after the close. Its failure (a hung-up port) does not keep
+    // the port: the close below releases it all the same.
     static_cast<void>(ioctl(fd_, TIOCNXCL));
     const int fd = fd_;
     fd_ = -1;
-    // close: 0, or -1 with errno. Linux frees the descriptor even when it
-    // reports an error, so it is never closed twice.
+    // Linux frees the descriptor even when close reports an error, so it
+    // is never closed twice.
     return ::close(fd) == 0 || failWithErrno(FailureKind::kOther);
   }
 
@@ -292,8 +287,7 @@ class PosixSerialPort final : public SerialPort {
   bool failHungUp(int revents) {
     return fail(OsError{FailureKind::kGone, (revents & POLLNVAL) != 0 ? EBADF : EIO});
   }
-  // Bytes in the receive queue, or -1. ioctl FIONREAD: 0 with the count, or
-  // -1 with errno (EIO after a hang-up).
+  // Bytes in the receive queue, or -1 with errno (EIO after a hang-up).
   int bytesWaiting() {
     int waiting = 0;
     if (ioctl(fd_, FIONREAD, &waiting) != 0 || waiting < 0) return -1;
@@ -311,17 +305,14 @@ class PosixSerialPort final : public SerialPort {
     const std::uint64_t start = monotonicMilliseconds();
     for (;;) {
       int unsent = 0;
-      // ioctl TIOCOUTQ: 0 with the bytes not yet sent, or -1 with errno
-      // where the driver cannot tell (then tcdrain alone decides).
+      // A driver that cannot tell leaves it to tcdrain alone.
       if (ioctl(fd_, TIOCOUTQ, &unsent) != 0 || unsent <= 0) break;
       if (monotonicMilliseconds() - start >= maxMilliseconds) return true;
       // A byte leaves a 9600 baud line in about 1 ms: look again then.
       // poll on no descriptor: a sleep of that long.
       ::poll(nullptr, 0, 1);
     }
-    // tcdrain: 0 once every written byte has left the transmitter, or -1
-    // with errno (EIO after a hang-up, EINTR for a signal). Returns at once
-    // on a pseudo-terminal.
+    // Returns at once on a pseudo-terminal.
     if (tcdrain(fd_) == 0) {
       empty = true;
       return true;
@@ -332,9 +323,8 @@ class PosixSerialPort final : public SerialPort {
   // DTR and RTS as the lines stand, where the device has modem lines.
   void readModemLines(CommState& state) {
     int lines = 0;
-    // ioctl TIOCMGET: 0 with the line bits, or -1 with errno (ENOTTY or
-    // EINVAL: no modem lines, as on a pseudo-terminal; the values last set
-    // stand then).
+    // ENOTTY or EINVAL: no modem lines, as on a pseudo-terminal; the values
+    // last set stand then.
     if (ioctl(fd_, TIOCMGET, &lines) != 0) return;
     state.flags &= ~dcb::kDtrControlMask;
     if ((lines & TIOCM_DTR) != 0) state.flags |= dcb::kDtrControlEnable;
@@ -354,8 +344,8 @@ class PosixSerialPort final : public SerialPort {
 
   bool setModemLine(int line, bool raise) {
     int bits = line;
-    // ioctl TIOCMBIS / TIOCMBIC: 0, or -1 with errno; ENOTTY or EINVAL where
-    // the device has no modem lines (a pseudo-terminal), which is no fault.
+    // ENOTTY or EINVAL where the device has no modem lines (a
+    // pseudo-terminal), which is no fault.
     if (ioctl(fd_, raise ? TIOCMBIS : TIOCMBIC, &bits) == 0) return true;
     return errno == ENOTTY || errno == EINVAL;
   }
@@ -388,10 +378,9 @@ FailureKind openFailureKind(int code) {
   }
 }
 
-// flock: 0, or -1 with errno (EWOULDBLOCK while another open holds it).
-// Root passes TIOCEXCL, so the lock is what refuses a second open by root.
-// ioctl TIOCEXCL: 0, or -1 with errno (ENOTTY: no terminal); it refuses
-// opens by programs that do not lock. Together they stand for share mode 0.
+// Root passes TIOCEXCL, so the lock (EWOULDBLOCK while another open holds
+// it) is what refuses a second open by root; TIOCEXCL refuses opens by
+// programs that do not lock. Together they stand for share mode 0.
 bool claimExclusively(int fd, OsError& error) {
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     error = OsError{errno == EWOULDBLOCK ? FailureKind::kBusy : FailureKind::kOther, errno};
@@ -413,17 +402,16 @@ class PosixSerialPorts final : public SerialPorts {
       error = OsError{FailureKind::kNoDevice, ENOENT};
       return nullptr;
     }
-    // open: a descriptor, or -1 with errno. Non-blocking, so that a port
-    // whose carrier is missing cannot hang the open (CLOCAL is set only
-    // later); no controlling terminal; not inherited by child programs.
+    // Non-blocking, so that a port whose carrier is missing cannot hang the
+    // open (CLOCAL is set only later); no controlling terminal; not
+    // inherited by child programs.
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
       error = OsError{openFailureKind(errno), errno};
       return nullptr;
     }
     if (!claimExclusively(fd, error)) {
-      // close: 0, or -1 with errno; nothing more can be done about a
-      // descriptor that was never used.
+      // A failed close changes nothing: the descriptor was never used.
       static_cast<void>(::close(fd));
       return nullptr;
     }
@@ -431,8 +419,8 @@ class PosixSerialPorts final : public SerialPorts {
   }
 
   // A device path (any name with a slash, "./com1" too) is taken as it is;
-  // a Windows port name is mapped (see
-  // devicePathOf); anything else names no device.
+  // a Windows port name is mapped (see devicePathOf); anything else names
+  // no device.
   std::string deviceFor(const char* name) override {
     if (name == nullptr) return "";
     if (std::strchr(name, '/') != nullptr) return name;

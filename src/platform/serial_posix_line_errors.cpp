@@ -28,9 +28,9 @@ std::uint32_t LineErrorCounter::errorsSinceLastLook(int fd) {
 bool LineErrorCounter::read(int fd, Counts& counts) {
   if (!driverCounts_) return false;
   serial_icounter_struct driver{};
-  // ioctl TIOCGICOUNT: 0 with the counts since the driver started, or -1
-  // with errno: ENOTTY or EINVAL where the driver keeps none, which stays
-  // so; anything else (EIO after a hang-up) the status query reports itself.
+  // The counts run from the driver's start. ENOTTY or EINVAL: the driver
+  // keeps none, and never will; anything else (EIO after a hang-up) the
+  // status query reports itself.
   if (ioctl(fd, TIOCGICOUNT, &driver) != 0) {
     if (errno == ENOTTY || errno == EINVAL) driverCounts_ = false;
     return false;

@@ -157,8 +157,8 @@ bool commStateToTermios(const CommState& state, termios& settings) {
   // A read returns as soon as one byte is there; the time-outs are ours.
   result.c_cc[VMIN] = 1;
   result.c_cc[VTIME] = 0;
-  // cfsetispeed / cfsetospeed: 0, or -1 with errno (EINVAL for a speed_t
-  // the system does not know; every entry of the table is one it knows).
+  // Every speed of the table is one the system knows: these fail only
+  // where it lacks one.
   speed_t speed{};
   if (baudToSpeed(state.baudRate, speed) &&
       (cfsetispeed(&result, speed) != 0 || cfsetospeed(&result, speed) != 0)) {

@@ -97,7 +97,6 @@ class WinSerialPort final : public SerialPort {
   bool write(const std::uint8_t* bytes, std::uint32_t length, std::uint32_t& written,
              std::uint32_t /*maxMilliseconds*/) override {
     DWORD count = 0;
-    // No OVERLAPPED: returns once the driver has taken the bytes.
     const BOOL ok = WriteFile(handle_, bytes, length, &count, nullptr);
     written = count;
     return ok != 0 || failed(FailureKind::kOther);
@@ -185,8 +184,8 @@ class WinSerialPorts : public SerialPorts {
  public:
   std::unique_ptr<SerialPort> open(const char* name, OsError& error) override {
     error = OsError{};
-    // CreateFileA: a handle, or INVALID_HANDLE_VALUE (never null) on failure.
-    // Share mode 0 keeps the port to ourselves; flags 0 means no overlapped I/O.
+    // Share mode 0 keeps the port to ourselves; flags 0 means no overlapped
+    // I/O. A failure gives INVALID_HANDLE_VALUE, never null.
     HANDLE handle =
         CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {

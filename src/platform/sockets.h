@@ -46,8 +46,7 @@ class Socket {
   virtual int pollReadable() = 0;
   // Gives up the processor while polling for input. On Windows this is
   // Sleep(1) (with the 1 ms timer period) and ignores the bound; elsewhere
-  // it waits for input to arrive,
-  // at most `maxMilliseconds`.
+  // it waits for input to arrive, at most `maxMilliseconds`.
   virtual void waitForInput(std::uint32_t maxMilliseconds) = 0;
   // ioctlsocket(FIONREAD): the bytes received and not yet read, or
   // kSocketError.

@@ -12,12 +12,13 @@
 #include "platform/services.h"
 #include "platform/sockets.h"
 
+// POSIX calls return -1 and set errno on failure unless said otherwise.
+
 namespace scalecheck::platform {
 namespace {
 
-// One zero-time-out or bounded poll of a socket. poll: the number of ready
-// descriptors, 0 after the time-out, or -1 with errno (EINTR when a signal
-// came first). Returns the revents, 0 when nothing is ready, -1 on failure.
+// One zero-time-out or bounded poll of a socket. Returns the revents, 0
+// when nothing is ready, -1 on failure (EINTR too: the caller looks again).
 int pollSocket(int fd, short events, int timeoutMs) {
   pollfd entry{fd, events, 0};
   const int ready = ::poll(&entry, 1, timeoutMs);
@@ -34,13 +35,12 @@ class PosixSocket final : public Socket {
 
   int setNonBlocking() override {
     int on = 1;
-    // ioctl FIONBIO: 0, or -1 with errno.
     return ioctl(fd_, FIONBIO, &on) == 0 ? 0 : kSocketError;
   }
 
   int connect(const SocketAddress& address) override {
-    // connect: 0 when connected at once, or -1 with errno; EINPROGRESS is
-    // the usual answer of a non-blocking socket, as WSAEWOULDBLOCK is.
+    // EINPROGRESS is the usual answer of a non-blocking socket, as
+    // WSAEWOULDBLOCK is.
     // The bytes are copied into storage aligned for any address family.
     sockaddr_storage storage{};
     const std::size_t length =
@@ -93,7 +93,6 @@ class PosixSocket final : public Socket {
 
   int bytesWaiting() override {
     int waiting = 0;
-    // ioctl FIONREAD: 0 with the count, or -1 with errno.
     if (ioctl(fd_, FIONREAD, &waiting) != 0 || waiting < 0) return kSocketError;
     return waiting;
   }
@@ -101,10 +100,9 @@ class PosixSocket final : public Socket {
   int send(const std::uint8_t* bytes, int length) override {
     if (length < 0) return kSocketError;
     for (;;) {
-      // send: bytes sent, or -1 with errno (EAGAIN when the buffer is full,
-      // as WSAEWOULDBLOCK; EPIPE or ECONNRESET for a closed peer).
-      // MSG_NOSIGNAL: a closed peer fails the call instead of raising
-      // SIGPIPE, which would end the program.
+      // MSG_NOSIGNAL: a closed peer fails the call (EPIPE) instead of
+      // raising SIGPIPE, which would end the program. A full buffer fails
+      // with EAGAIN, as WSAEWOULDBLOCK on Windows.
       const ssize_t sent = ::send(fd_, bytes, static_cast<std::size_t>(length), MSG_NOSIGNAL);
       if (sent >= 0) return static_cast<int>(sent);
       if (errno != EINTR) return failWithErrno();
@@ -114,8 +112,6 @@ class PosixSocket final : public Socket {
   int recv(std::uint8_t* buffer, int length) override {
     if (length < 0) return kSocketError;
     for (;;) {
-      // recv: bytes received, 0 when the peer has closed, or -1 with errno
-      // (EAGAIN when nothing is waiting, as WSAEWOULDBLOCK).
       const ssize_t got = ::recv(fd_, buffer, static_cast<std::size_t>(length), 0);
       if (got >= 0) return static_cast<int>(got);
       if (errno == EAGAIN || errno == EWOULDBLOCK) return kSocketError;  // nothing waiting yet
@@ -124,14 +120,14 @@ class PosixSocket final : public Socket {
   }
 
   void shutdownBoth() override {
-    // shutdown: 0, or -1 with errno (ENOTCONN when never connected); its
-    // result is of no use to callers, as on Windows.
+    // Ignored, as on Windows: callers have no use for its failure (ENOTCONN
+    // for a socket never connected).
     static_cast<void>(::shutdown(fd_, SHUT_RDWR));
   }
 
   void close() override {
     if (fd_ < 0) return;
-    // close: 0, or -1 with errno; Linux frees the descriptor either way.
+    // Ignored: Linux frees the descriptor even when close reports an error.
     static_cast<void>(::close(fd_));
     fd_ = -1;
   }
@@ -145,7 +141,7 @@ class PosixSocket final : public Socket {
   }
 
   // The reason a connect failed, read once: getsockopt SO_ERROR gives it
-  // and clears it (0, or -1 with errno).
+  // and clears it.
   void noteConnectFailure() {
     int code = 0;
     socklen_t size = sizeof code;
@@ -159,8 +155,8 @@ class PosixSocket final : public Socket {
     if (connected_) return true;
     sockaddr_storage peer{};
     socklen_t size = sizeof peer;
-    // getpeername: 0 once connected, or -1 with errno (ENOTCONN while the
-    // connect is under way or after it failed).
+    // getpeername fails (ENOTCONN) while the connect is under way and
+    // after it failed.
     connected_ = getpeername(fd_, reinterpret_cast<sockaddr*>(&peer), &size) == 0;
     return connected_;
   }
@@ -190,7 +186,7 @@ class PosixSockets final : public Sockets {
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     addrinfo* list = nullptr;
-    // getaddrinfo: 0 with a list to release, or an EAI_ code and no list.
+    // getaddrinfo fails with its own EAI_ codes, not with errno.
     const int result = getaddrinfo(host, port, &hints, &list);
     if (result != 0 || list == nullptr) {
       error = OsError{FailureKind::kNameNotFound, result, ErrorDomain::kResolver};
@@ -210,8 +206,7 @@ class PosixSockets final : public Sockets {
   }
 
   std::unique_ptr<Socket> open(int family, int type, int protocol, OsError& error) override {
-    // socket: a descriptor, or -1 with errno. Not inherited by child
-    // programs.
+    // Not inherited by child programs.
     const int fd = ::socket(family, type | SOCK_CLOEXEC, protocol);
     if (fd < 0) {
       error = OsError{FailureKind::kOther, errno};

@@ -5,6 +5,10 @@
 
 #include "platform/sockets.h"
 
+// Winsock calls fail with SOCKET_ERROR (a socket: INVALID_SOCKET), the
+// reason in WSAGetLastError, unless said otherwise; results are passed on
+// as they are.
+
 namespace scalecheck::platform {
 namespace {
 
@@ -17,14 +21,13 @@ class WinSocket final : public Socket {
   WinSocket(const WinSocket&) = delete;
   WinSocket& operator=(const WinSocket&) = delete;
 
-  // ioctlsocket: 0 on success, SOCKET_ERROR on failure (WSAGetLastError).
   int setNonBlocking() override {
     u_long nonBlocking = 1;
     return ioctlsocket(socket_, static_cast<long>(FIONBIO), &nonBlocking);
   }
 
-  // connect: 0, or SOCKET_ERROR; on a non-blocking socket normally
-  // SOCKET_ERROR with WSAEWOULDBLOCK while the connection is under way.
+  // A non-blocking socket normally fails with WSAEWOULDBLOCK while the
+  // connection is under way.
   int connect(const SocketAddress& address) override {
     if (address.length > sizeof address.bytes) return kSocketError;
     sockaddr_storage target{};
@@ -39,7 +42,6 @@ class WinSocket final : public Socket {
     return kSocketError;
   }
 
-  // select: the number of sockets ready (0 on time-out), or SOCKET_ERROR.
   // select empties the sets it is given, so each poll fills them anew.
   int pollAll(Readiness& ready) override {
     fd_set readSet;
@@ -70,31 +72,28 @@ class WinSocket final : public Socket {
   // Sleep(1), not a yield, which would keep a core busy.
   void waitForInput(std::uint32_t /*maxMilliseconds*/) override { Sleep(1); }
 
-  // ioctlsocket FIONREAD: 0 with the count, or SOCKET_ERROR.
   int bytesWaiting() override {
     u_long waiting = 0;
     if (ioctlsocket(socket_, FIONREAD, &waiting) != 0) return kSocketError;
     return waiting > INT_MAX ? INT_MAX : static_cast<int>(waiting);
   }
 
-  // send: bytes sent, or SOCKET_ERROR.
   int send(const std::uint8_t* bytes, int length) override {
     const int sent = ::send(socket_, reinterpret_cast<const char*>(bytes), length, 0);
     return sent != SOCKET_ERROR ? sent : failed();
   }
 
-  // recv: bytes received, 0 when the peer has closed, or SOCKET_ERROR
-  // (WSAEWOULDBLOCK when nothing waits on a non-blocking socket).
+  // Nothing waiting yet (WSAEWOULDBLOCK) is no failure to keep.
   int recv(std::uint8_t* buffer, int length) override {
     const int got = ::recv(socket_, reinterpret_cast<char*>(buffer), length, 0);
     if (got != SOCKET_ERROR || WSAGetLastError() == WSAEWOULDBLOCK) return got;
     return failed();
   }
 
-  // shutdown: 0 or SOCKET_ERROR; a connection already gone is no concern here.
+  // Ignored: a connection already gone is no concern here.
   void shutdownBoth() override { ::shutdown(socket_, SD_BOTH); }
 
-  // closesocket: 0 or SOCKET_ERROR; the handle is released either way.
+  // Ignored: the handle is released either way.
   void close() override {
     if (socket_ == INVALID_SOCKET) return;
     closesocket(socket_);
@@ -111,7 +110,7 @@ class WinSocket final : public Socket {
     return SOCKET_ERROR;
   }
 
-  // Why a connect failed: getsockopt SO_ERROR (0, or SOCKET_ERROR) gives it.
+  // Why a connect failed: getsockopt SO_ERROR gives it.
   void noteConnectFailure() {
     int code = 0;
     int size = sizeof code;
@@ -133,14 +132,14 @@ class WinSocket final : public Socket {
 
 class WinSockets : public Sockets {
  public:
-  // WSAStartup: 0 on success, otherwise the error code itself (not
-  // SOCKET_ERROR; WSAGetLastError is not usable before a start-up).
+  // WSAStartup returns its error code itself: WSAGetLastError is not
+  // usable before a start-up.
   int startup(std::uint16_t version) override {
     WSADATA data{};
     return WSAStartup(version, &data);
   }
 
-  // WSACleanup: 0 or SOCKET_ERROR; nothing is left to do on failure.
+  // Ignored: nothing is left to do on failure.
   void cleanup() override { WSACleanup(); }
 
   bool resolveTcp4(const char* host, const char* port, SocketAddress& first,
@@ -151,20 +150,18 @@ class WinSockets : public Sockets {
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     addrinfo* list = nullptr;
-    // getaddrinfo: 0 on success with a list to free; a nonzero Windows
-    // Sockets error code (WSAHOST_NOT_FOUND, ...) and no list on failure.
+    // getaddrinfo returns its error code itself (WSAHOST_NOT_FOUND, ...).
     const int result = getaddrinfo(host, port, &hints, &list);
     if (result != 0) {
       error = OsError{FailureKind::kNameNotFound, result};
       return false;
     }
     const bool copied = list != nullptr && copyAddress(*list, first);
-    freeaddrinfo(list);  // returns nothing
+    freeaddrinfo(list);
     if (!copied) error = OsError{FailureKind::kOther, WSAEAFNOSUPPORT};
     return copied;
   }
 
-  // socket: a socket, or INVALID_SOCKET.
   std::unique_ptr<Socket> open(int family, int type, int protocol, OsError& error) override {
     const SOCKET socket = ::socket(family, type, protocol);
     if (socket == INVALID_SOCKET) {

@@ -5,8 +5,7 @@
 namespace scalecheck::platform {
 
 std::string wideToCp1251(const wchar_t* text, int length) {
-  // WideCharToMultiByte: the bytes written (the NUL included for -1), or 0
-  // on failure. Windows-1251 takes one byte a character.
+  // Windows-1251 takes one byte a character, so the buffer holds the text.
   const int characters = length < 0 ? static_cast<int>(wcslen(text)) : length;
   if (characters == 0) return "";
   std::string bytes(static_cast<std::size_t>(characters), '\0');

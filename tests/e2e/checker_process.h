@@ -29,7 +29,7 @@ class CheckerProcess {
     if (!harness::openPty(pty)) return false;
     terminalPath_ = pty.terminalPath;
     screen_ = std::move(pty.master);
-    // fcntl F_DUPFD_CLOEXEC: a copy that closes on exec, or -1 with errno.
+    // A copy that closes on exec, so the child does not inherit it.
     keyboard_.reset(fcntl(screen_.get(), F_DUPFD_CLOEXEC, 0));
     const int terminal = pty.terminal.get();
     // The child holds the terminal then; this side keeps only the master
@@ -64,7 +64,7 @@ class CheckerProcess {
 
   // Puts `text` into the program's output stream at this moment, written
   // to its terminal as the program writes: what comes after it there, the
-  // program wrote later. open: a descriptor, or -1 with errno.
+  // program wrote later.
   bool mark(const std::string& text) const {
     const harness::Fd terminal(::open(terminalPath_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
     return terminal.valid() && harness::writeAll(terminal.get(), text);
@@ -105,7 +105,7 @@ class CheckerProcess {
 
   bool inKeyMode() const {
     termios settings{};
-    // tcgetattr on the master reads the terminal's settings: 0, or -1.
+    // tcgetattr on the master reads the terminal's settings.
     return tcgetattr(screen_.get(), &settings) == 0 && (settings.c_lflag & (ICANON | ECHO)) == 0;
   }
 
@@ -136,7 +136,6 @@ class CheckerProcess {
   // The terminal's output processing would turn each LF the program writes
   // into CR LF; with it off, the program's bytes arrive as written. It is
   // set before the start, so not one byte passes the other way.
-  // tcgetattr, tcsetattr: 0, or -1 with errno.
   static bool withoutOutputProcessing(int terminal) {
     termios settings{};
     if (tcgetattr(terminal, &settings) != 0) return false;

@@ -47,8 +47,8 @@ inline bool readStamp(const std::string& stamp, time_t& when) {
   local.tm_min = field(14, 2);
   local.tm_sec = field(17, 2);
   local.tm_isdst = -1;
-  // mktime: the local time as seconds since the epoch, or -1; it also
-  // normalises out-of-range fields, which the comparison below catches.
+  // mktime normalises out-of-range fields; the comparison below catches
+  // that.
   when = mktime(&local);
   return when != -1 && local.tm_mday == field(0, 2) && local.tm_mon == field(3, 2) - 1;
 }

@@ -21,7 +21,6 @@ constexpr const char* kMissingDevice = "/dev/ttyS199";
 
 bool deviceExists(const char* path) {
   struct stat entry {};
-  // stat: 0 when the path exists, or -1 with errno.
   return stat(path, &entry) == 0;
 }
 

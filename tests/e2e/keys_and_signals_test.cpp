@@ -68,7 +68,7 @@ TEST(Keys, OnlyALoneEscEndsTheRun) {
 }
 
 // What a shell does to the terminal of a job it has stopped: its own
-// settings, edited and echoed lines. tcsetattr: 0, or -1 with errno.
+// settings, edited and echoed lines.
 bool setLineMode(const std::string& terminal) {
   termios settings{};
   if (!terminalSettings(terminal, settings)) return false;

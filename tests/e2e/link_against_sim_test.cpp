@@ -36,7 +36,6 @@ class LinkAgainstSim : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(work_.ok() && ports_.ok());
-    // getcwd: the buffer, or null with errno. chdir, setenv: 0, or -1.
     ASSERT_NE(getcwd(previousDir_, sizeof previousDir_), nullptr);
     ASSERT_EQ(chdir(work_.path().c_str()), 0);
     ASSERT_EQ(setenv("SCALECHECK_PORT_DIR", ports_.path().c_str(), 1), 0);

@@ -20,18 +20,16 @@ struct PortHold {
 
 inline PortHold holdOf(const std::string& device) {
   PortHold hold;
-  // open: a descriptor, or -1 with errno (EBUSY in exclusive mode, unless
-  // the caller is root, as CI is).
+  // A refused open (EBUSY) means exclusive mode; root, as on CI, gets
+  // through and reads the flag instead.
   const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     hold.exclusive = true;
     return hold;
   }
   int exclusive = 0;
-  // ioctl TIOCGEXCL: 0 with the flag, or -1 with errno.
   hold.exclusive = ioctl(fd, TIOCGEXCL, &exclusive) != 0 || exclusive != 0;
-  // flock: 0, or -1 with errno (EWOULDBLOCK while another holds it). The
-  // lock taken here goes with the descriptor.
+  // The lock taken here goes with the descriptor.
   hold.locked = flock(fd, LOCK_EX | LOCK_NB) != 0;
   ::close(fd);
   return hold;
@@ -41,7 +39,6 @@ inline PortHold holdOf(const std::string& device) {
 inline bool terminalSettings(const std::string& terminal, termios& settings) {
   const int fd = ::open(terminal.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
-  // tcgetattr: 0, or -1 with errno.
   const bool read = tcgetattr(fd, &settings) == 0;
   ::close(fd);
   return read;

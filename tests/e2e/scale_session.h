@@ -83,8 +83,8 @@ class ScaleSession {
   // The port's name leads nowhere from now on, as a pulled adapter's device
   // name does; the simulator's terminal is left as it is. A link that
   // outlived the simulator would lead to its freed pty number, which the
-  // kernel hands to the next openpty of any process. symlink, rename: 0, or
-  // -1 with errno; the rename replaces the link in one step.
+  // kernel hands to the next openpty of any process. The rename replaces
+  // the link in one step.
   bool pullPortName() const {
     const std::string replacement = ports_.file("com1.pulled");
     return symlink(ports_.file("gone").c_str(), replacement.c_str()) == 0 &&

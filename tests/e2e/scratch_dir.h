@@ -17,7 +17,6 @@ class ScratchDir {
  public:
   ScratchDir() {
     std::string pattern = ::testing::TempDir() + "scalecheck_e2e_XXXXXX";
-    // mkdtemp: the pattern with its X replaced, or null with errno.
     if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
   }
   ~ScratchDir() {

@@ -39,7 +39,6 @@ class ScriptedTcpPeer {
     }
     bool awaitReadable(const harness::Deadline& deadline) const {
       pollfd watched[2] = {{fd, POLLIN, 0}, {stopping, POLLIN, 0}};
-      // poll: the number of ready descriptors, 0 after the time-out, or -1.
       return ::poll(watched, 2, deadline.remainingMs()) > 0 && watched[1].revents == 0;
     }
     bool send(const std::string& bytes) const { return harness::writeAll(fd, bytes); }
@@ -67,7 +66,6 @@ class ScriptedTcpPeer {
     const Connection waiting{listener_.get(), stopping_.get()};
     for (int number = 0;; ++number) {
       if (!waiting.awaitReadable(harness::Deadline(24 * 60 * 60 * 1000))) return;
-      // accept4: the connection's descriptor, or -1 with errno.
       const int connection = ::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC);
       if (connection < 0) return;
       ++accepted_;

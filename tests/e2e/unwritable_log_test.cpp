@@ -25,7 +25,7 @@ constexpr const char* kLog = "#Log.csv";
 // Swaps the log with a directory of the same name in one step, and back:
 // the program can then not open the log (CI runs as root, which file modes
 // do not stop), and no append can slip in between as with a rename and a
-// mkdir. mkdir, renameat2 RENAME_EXCHANGE: 0, or -1 with errno.
+// mkdir.
 class LogBlocker {
  public:
   explicit LogBlocker(const ScratchDir& work) : work_(work) {}
@@ -209,7 +209,6 @@ TEST(UnwritableLog, RecordsStillWaitingAtTheEndAreCounted) {
 // the run goes on and ends as usual.
 TEST(UnwritableLog, AFifoAtItsNameIsRefusedWithoutWaiting) {
   ScaleSession session;
-  // mkfifo: 0, or -1 with errno.
   ASSERT_EQ(mkfifo(session.work().file(kLog).c_str(), 0666), 0);
   ASSERT_TRUE(startSteppingScale(session));
   CheckerProcess& checker = session.checker();

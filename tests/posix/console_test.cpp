@@ -287,7 +287,6 @@ TEST(ConsoleTerminal, CtrlCEndsTheKeyWaitAndRestoresTheTerminal) {
 // one, work that never waits makes none, however busy the machine is.
 long voluntarySwitches() {
   rusage usage{};
-  // getrusage: 0, or -1 with errno.
   return getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nvcsw : -1;
 }
 

@@ -20,7 +20,7 @@ TEST(DeviceHolders, NamesTheOtherProcessesThatHoldTheDevice) {
   // This process holds the terminal too, and is no "other" holder.
   const int own = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_GE(own, 0);
-  // fcntl: 0, or -1 with errno. Only the child given the master holds it.
+  // Only the child given the master holds it.
   ASSERT_EQ(fcntl(pty.master(), F_SETFD, FD_CLOEXEC), 0);
   harness::ChildProcess holder;
   harness::Launch launch;

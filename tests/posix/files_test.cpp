@@ -50,7 +50,6 @@ TEST(PosixFiles, ANameTakenByAFifoOrAFolderIsRefusedAtOnce) {
     SCOPED_TRACE(static_cast<int>(taker));
     const ScratchDir work;
     const std::string path = work.file("#Log.csv");
-    // mkfifo, mkdir: 0, or -1 with errno. open: a descriptor, or -1.
     ASSERT_EQ(taker == Taker::kFolder ? mkdir(path.c_str(), 0755) : mkfifo(path.c_str(), 0666), 0);
     const int reader =
         taker == Taker::kFifoWithReader ? open(path.c_str(), O_RDONLY | O_NONBLOCK) : -1;

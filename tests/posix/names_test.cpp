@@ -47,7 +47,6 @@ TEST(Names, TheProgramsOwnTerminalIsKnownByItsNumber) {
   posix_test::PtyPair input;
   ASSERT_TRUE(controlling.ok() && other.ok() && input.ok());
   posix_test::ForkedChild child([&](int report) {
-    // setsid, open, dup2: the session, descriptor, or -1 with errno.
     const int terminal = setsid() < 0 ? -1 : ::open(controlling.slavePath().c_str(), O_RDWR);
     if (terminal >= 0) ::close(terminal);
     const int stdinTerminal = ::open(input.slavePath().c_str(), O_RDWR | O_NOCTTY);

@@ -52,7 +52,6 @@ std::vector<std::string> words(const std::string& line) {
 int openRaw(const std::string& path) {
   const int port = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   termios settings{};
-  // tcgetattr, tcsetattr: 0, or -1 with errno.
   if (port < 0 || tcgetattr(port, &settings) != 0) return port;
   cfmakeraw(&settings);
   tcsetattr(port, TCSANOW, &settings);
@@ -61,7 +60,6 @@ int openRaw(const std::string& path) {
 
 std::string linkTarget(const std::string& link) {
   char target[256] = {};
-  // readlink: the length (no NUL added), or -1 with errno.
   return readlink(link.c_str(), target, sizeof target - 1) > 0 ? target : "";
 }
 

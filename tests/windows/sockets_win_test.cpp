@@ -15,32 +15,33 @@ namespace {
 // a refused connect takes about a second on Windows, which retries it.
 constexpr DWORD kSettleLimitMs = 5000;
 
-// A listening socket on 127.0.0.1 and a free port, made with Windows
-// Sockets directly so that only the code under test goes through ours.
-class Listener {
+// A socket bound to 127.0.0.1 on a port the system picks, listening when
+// asked, made with Windows Sockets directly so that only the code under
+// test goes through ours. Bound but not listening, it holds the port:
+// connects to it are refused, and no test running beside takes it.
+class LoopbackPort {
  public:
-  Listener() {
+  explicit LoopbackPort(bool listening) {
     socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int length = sizeof address;
     if (bind(socket_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-        listen(socket_, 1) == 0 &&
+        (!listening || listen(socket_, 1) == 0) &&
         getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
       port_ = ntohs(address.sin_port);
     }
   }
-  ~Listener() { stop(); }
-  Listener(const Listener&) = delete;
-  Listener& operator=(const Listener&) = delete;
+  ~LoopbackPort() {
+    if (socket_ != INVALID_SOCKET) closesocket(socket_);
+  }
+  LoopbackPort(const LoopbackPort&) = delete;
+  LoopbackPort& operator=(const LoopbackPort&) = delete;
 
+  bool ok() const { return port_ != 0; }
   std::string port() const { return std::to_string(port_); }
   SOCKET accept() { return ::accept(socket_, nullptr, nullptr); }
-  void stop() {
-    if (socket_ != INVALID_SOCKET) closesocket(socket_);
-    socket_ = INVALID_SOCKET;
-  }
 
  private:
   SOCKET socket_ = INVALID_SOCKET;
@@ -97,7 +98,8 @@ TEST_F(WinSockets, ResolvesTheFirstIpv4Address) {
 }
 
 TEST_F(WinSockets, ConnectedSocketIsWritableAndCarriesBytesBothWays) {
-  Listener listener;
+  LoopbackPort listener(true);
+  ASSERT_TRUE(listener.ok());
   std::unique_ptr<Socket> socket = connectTo(listener.port());
   ASSERT_TRUE(socket);
   bool everWritable = false;
@@ -131,10 +133,9 @@ TEST_F(WinSockets, ConnectedSocketIsWritableAndCarriesBytesBothWays) {
 }
 
 TEST_F(WinSockets, RefusedConnectIsNeverWritable) {
-  Listener listener;
-  const std::string port = listener.port();
-  listener.stop();  // nobody listens on the port now
-  std::unique_ptr<Socket> socket = connectTo(port);
+  const LoopbackPort held(false);
+  ASSERT_TRUE(held.ok());
+  std::unique_ptr<Socket> socket = connectTo(held.port());
   ASSERT_TRUE(socket);
   bool everWritable = false;
   const Readiness ready = settle(*socket, everWritable);

@@ -114,8 +114,8 @@ const char* linkName(BenchLink link) {
 
 bool prepareWinePrefix(const RunSettings& settings, std::string& error) {
   struct stat info {};
-  // stat: 0, or -1 with errno. wine-run makes the prefix on its first run
-  // of any program, which --version ends at once.
+  // wine-run makes the prefix on its first run of any program, which
+  // --version ends at once.
   if (stat((settings.winePrefix + "/.scalecheck-ready").c_str(), &info) != 0) {
     std::string output;
     const harness::ExitStatus status =

@@ -43,7 +43,6 @@ bool endsWith(const std::string& text, const std::string& end) {
 
 std::vector<pid_t> allProcesses() {
   std::vector<pid_t> pids;
-  // opendir: the folder, or null with errno; readdir: the next entry or null.
   DIR* folder = opendir("/proc");
   if (folder == nullptr) return pids;
   while (const dirent* entry = readdir(folder)) {
@@ -70,7 +69,6 @@ double processCpuMs(pid_t pid) {
   unsigned long long user = 0;
   unsigned long long system = 0;
   if (!(fields >> user >> system)) return -1;
-  // sysconf: the ticks a second (100 on Linux), or -1.
   const long ticks = sysconf(_SC_CLK_TCK);
   if (ticks <= 0) return -1;
   return static_cast<double>(user + system) * 1000.0 / static_cast<double>(ticks);

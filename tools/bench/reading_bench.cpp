@@ -181,7 +181,6 @@ int main(int argc, char** argv) {
   }
   // wine-run, and the sessions it starts, use the bench's own prefix:
   // wineserver serves this checker alone while it is measured.
-  // setenv: 0, or -1 with errno.
   if (!options.run.winePrefix.empty() &&
       setenv("SCALECHECK_WINEPREFIX", options.run.winePrefix.c_str(), 1) != 0) {
     std::perror("reading-bench: setenv");

@@ -25,7 +25,7 @@ std::string besideProgram(const char* argv0, const std::string& name) {
 }
 
 std::string absolutePath(const std::string& path, std::string& error) {
-  // realpath: the absolute path (ours to free), or null with errno.
+  // Given no buffer, realpath allocates the path: ours to free.
   char* resolved = realpath(path.c_str(), nullptr);
   if (resolved == nullptr) {
     error = path + ": " + std::strerror(errno);
@@ -38,7 +38,6 @@ std::string absolutePath(const std::string& path, std::string& error) {
 
 std::string loadAverageText() {
   double load[3] = {};
-  // getloadavg: the number of samples, or -1.
   if (getloadavg(load, 3) != 3) return std::string();
   char text[64];
   std::snprintf(text, sizeof text, "load average: %.2f %.2f %.2f", load[0], load[1], load[2]);

@@ -15,7 +15,6 @@ bool makeWorkFolder(const std::string& name, std::string& folder, std::string& e
   const char* tmp = std::getenv("TMPDIR");
   std::string pattern =
       std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") + "/" + name + ".XXXXXX";
-  // mkdtemp: the pattern filled in, or null with errno.
   if (mkdtemp(pattern.data()) == nullptr) {
     error = "cannot make a temporary folder: " + std::string(std::strerror(errno));
     return false;
@@ -26,7 +25,6 @@ bool makeWorkFolder(const std::string& name, std::string& folder, std::string& e
 
 void removeWorkFolder(const std::string& folder) {
   std::vector<std::string> names;
-  // opendir: the folder, or null with errno; readdir: the next entry or null.
   if (DIR* entries = opendir(folder.c_str())) {
     while (const dirent* entry = readdir(entries)) {
       const std::string entryName = entry->d_name;
@@ -34,8 +32,8 @@ void removeWorkFolder(const std::string& folder) {
     }
     closedir(entries);
   }
-  // unlink, rmdir: 0, or -1 with errno. Whatever stays behind in the
-  // temporary area does no harm.
+  // Failures are ignored: whatever stays behind in the temporary area does
+  // no harm.
   for (const std::string& entryName : names) {
     std::string path = folder;
     path += '/';

@@ -11,6 +11,8 @@
 
 extern char** environ;
 
+// POSIX calls return -1 and set errno on failure unless said otherwise.
+
 namespace scalecheck::harness {
 namespace {
 
@@ -42,27 +44,25 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts) {
 // Runs in the child between fork and exec, so it makes only
 // async-signal-safe calls; any failure ends the child with status 127.
 [[noreturn]] void becomeProgram(const Launch& launch, char* const* argv, char* const* envp) {
-  // setsid: the new session id, or -1 with errno. ioctl TIOCSCTTY: 0, or -1
-  // with errno; it makes the terminal this session's controlling terminal.
+  // A session of its own with the terminal as its controlling terminal,
+  // as a job started from a shell in a terminal has.
   if (launch.terminal && (setsid() < 0 || ioctl(launch.input, TIOCSCTTY, 0) != 0)) _exit(127);
-  // dup2: the new descriptor, or -1 with errno. The copies do not close on
-  // exec; the originals (opened close-on-exec) do.
+  // The copies do not close on exec; the originals (opened close-on-exec)
+  // do.
   if (dup2(launch.input, STDIN_FILENO) < 0 || dup2(launch.output, STDOUT_FILENO) < 0 ||
       dup2(launch.errors, STDERR_FILENO) < 0) {
     _exit(127);
   }
-  // chdir: 0, or -1 with errno.
   if (!launch.workDir.empty() && chdir(launch.workDir.c_str()) != 0) _exit(127);
   // The program gets the signal dispositions a shell would give it, not the
   // ones the caller may have: a program started with SIGINT ignored rightly
-  // leaves it ignored. sigaction, sigprocmask: 0, or -1 with errno.
+  // leaves it ignored. They fail only for invalid arguments: not checked.
   struct sigaction standard {};
   standard.sa_handler = SIG_DFL;
   for (const int number : {SIGINT, SIGTERM, SIGPIPE, SIGHUP}) sigaction(number, &standard, nullptr);
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
-  // execve: returns only on failure (-1 with errno).
   execve(launch.program.c_str(), argv, envp);
   _exit(127);
 }
@@ -71,21 +71,20 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts) {
 
 bool ChildProcess::start(const Launch& launch) {
   // A child that has gone must show as a failed write here, not end the
-  // caller with SIGPIPE. signal: the previous disposition, or SIG_ERR.
+  // caller with SIGPIPE.
   ::signal(SIGPIPE, SIG_IGN);
   std::vector<std::string> arguments{launch.program};
   arguments.insert(arguments.end(), launch.arguments.begin(), launch.arguments.end());
   std::vector<std::string> environment = environmentWith(launch.environment);
   const std::vector<char*> argv = pointersTo(arguments);
   const std::vector<char*> envp = pointersTo(environment);
-  // fork: the child's id in the parent, 0 in the child, or -1 with errno.
   pid_ = fork();
   if (pid_ == 0) becomeProgram(launch, argv.data(), envp.data());
   return watchExit();
 }
 
 bool ChildProcess::startFork(const std::function<void()>& body) {
-  pid_ = fork();  // as above
+  pid_ = fork();
   if (pid_ == 0) {
     body();
     _exit(0);
@@ -97,21 +96,20 @@ bool ChildProcess::watchExit() {
   if (pid_ < 0) return false;
   // pidfd_open (called directly: Debian 12's C library declares it without
   // C linkage for C++): a descriptor that polls readable once the child has
-  // ended, or -1 with errno; the wait for the end sleeps in poll() on it.
+  // ended, so that the wait for the end sleeps in poll() on it.
   exitWatch_.reset(static_cast<int>(syscall(SYS_pidfd_open, pid_, 0)));
   return exitWatch_.valid();
 }
 
 void ChildProcess::signal(int number) const {
-  // kill: 0, or -1 with errno (ESRCH once the child has ended).
+  // Ignored: it fails (ESRCH) only for a child already gone.
   if (pid_ > 0) ::kill(pid_, number);
 }
 
 ExitStatus ChildProcess::wait(const Deadline& deadline) {
   if (pid_ <= 0) return status_;
   pollfd watch{exitWatch_.get(), POLLIN, 0};
-  // poll: the number of ready descriptors, 0 after the time-out, or -1
-  // with errno (EINTR when a signal came first: wait again).
+  // A signal that comes first does not end the wait.
   int ready = 0;
   do {
     ready = ::poll(&watch, 1, deadline.remainingMs());
@@ -131,9 +129,8 @@ void ChildProcess::kill(int number) {
   status_ = ExitStatus{};
 }
 
-// wait4: the child's id once reaped, or -1 with errno (EINTR: again); it
-// also gives the processor time and memory the child used, for the
-// benchmarks.
+// wait4 rather than waitpid: it also gives the processor time and memory
+// the child used, for the benchmarks.
 void ChildProcess::reap() {
   int raw = 0;
   pid_t reaped = -1;

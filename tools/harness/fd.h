@@ -28,8 +28,8 @@ class Fd {
     return fd;
   }
 
-  // close: 0, or -1 with errno; the descriptor is gone either way on Linux,
-  // and retrying could close a descriptor another part has opened since.
+  // A failed close is not retried: the descriptor is gone either way on
+  // Linux, and a retry could close one another part has opened since.
   void reset(int fd = -1) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = fd;

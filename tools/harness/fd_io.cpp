@@ -11,7 +11,6 @@ namespace scalecheck::harness {
 
 bool makePipe(Fd& readEnd, Fd& writeEnd) {
   int ends[2];
-  // pipe2: 0, or -1 with errno.
   if (pipe2(ends, O_CLOEXEC) != 0) return false;
   readEnd.reset(ends[0]);
   writeEnd.reset(ends[1]);
@@ -20,14 +19,11 @@ bool makePipe(Fd& readEnd, Fd& writeEnd) {
 
 bool readSome(int fd, std::string& into, int timeoutMs, std::size_t most) {
   pollfd watch{fd, POLLIN, 0};
-  // poll: the number of ready descriptors, 0 after the time-out, or -1
-  // with errno (EINTR when a signal came first: the caller looks again).
+  // A signal that came first is no failure: the caller looks again.
   const int ready = ::poll(&watch, 1, timeoutMs);
   if (ready < 0) return errno == EINTR;
   if (ready == 0) return true;
   char buffer[1024];
-  // read: bytes read, 0 at the end of file, or -1 with errno (EIO on a
-  // pseudo-terminal master once no one holds the terminal open).
   const ssize_t got = ::read(fd, buffer, std::min(sizeof buffer, most));
   if (got > 0) into.append(buffer, static_cast<std::size_t>(got));
   return got > 0 || (got < 0 && errno == EINTR);
@@ -53,8 +49,8 @@ bool nextLine(int fd, std::string& unread, const Deadline& deadline, std::string
 bool writeAll(int fd, const std::string& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
-    // write: bytes written, or -1 with errno (EINTR: again; EPIPE when the
-    // reader has gone, reported instead of SIGPIPE where that is ignored).
+    // A reader that has gone fails the write with EPIPE where SIGPIPE is
+    // ignored.
     const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return false;

@@ -19,8 +19,6 @@ sockaddr_in loopbackAddress(int port) {
 
 }  // namespace
 
-// socket: a descriptor, or -1 with errno; setsockopt, bind, listen,
-// getsockname, connect: 0, or -1 with errno.
 Fd bindLoopback(bool listening, int& port) {
   Fd socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_in address = loopbackAddress(0);  // port 0: the system chooses

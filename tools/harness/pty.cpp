@@ -11,12 +11,10 @@ bool openPty(Pty& pty) {
   int master = -1;
   int terminal = -1;
   char name[128] = {};
-  // openpty: 0, or -1 with errno.
   if (openpty(&master, &terminal, name, nullptr, nullptr) != 0) return false;
   pty.master.reset(master);
   pty.terminal.reset(terminal);
   pty.terminalPath = name;
-  // fcntl F_SETFD: 0, or -1 with errno.
   return fcntl(master, F_SETFD, FD_CLOEXEC) == 0 && fcntl(terminal, F_SETFD, FD_CLOEXEC) == 0;
 }
 

@@ -7,7 +7,6 @@ namespace scalecheck::sim {
 
 bool setAnySpeed(int fd, std::uint32_t baud) {
   termios2 settings{};
-  // ioctl TCGETS2, TCSETS2: 0, or -1 with errno.
   if (ioctl(fd, TCGETS2, &settings) != 0) return false;
   settings.c_cflag &= ~static_cast<tcflag_t>(CBAUD | (CBAUD << IBSHIFT));
   settings.c_cflag |= BOTHER | (BOTHER << IBSHIFT);

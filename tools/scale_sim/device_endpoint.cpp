@@ -10,20 +10,18 @@ namespace scalecheck::sim {
 
 std::unique_ptr<DeviceEndpoint> DeviceEndpoint::open(const std::string& path,
                                                      const UartSettings& line, std::string& error) {
-  // open: a descriptor, or -1 with errno. O_NONBLOCK also keeps open from
-  // waiting for a carrier on devices that would.
+  // O_NONBLOCK also keeps open from waiting for a carrier on devices that
+  // would.
   harness::Fd device(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!device.valid()) {
     error = systemError("opening " + path);
     return nullptr;
   }
-  // isatty: 1 for a terminal, else 0 with errno.
   if (isatty(device.get()) != 1) {
     error = path + " is not a serial device";
     return nullptr;
   }
-  // flock: 0, or -1 with errno (EWOULDBLOCK: someone holds it). Two programs
-  // on one port would each get half of the bytes.
+  // Two programs on one port would each get half of the bytes.
   if (flock(device.get(), LOCK_EX | LOCK_NB) != 0) {
     error = systemError(path + " is in use");
     return nullptr;

@@ -88,9 +88,9 @@ bool EventLoop::waitForWork() {
     timeout.tv_nsec = static_cast<long>(remaining % kNanosPerSecond);
     limit = &timeout;
   }
-  // ppoll: the count of ready descriptors, 0 on time-out, or -1 with errno
-  // (EINTR: a signal came; the loop looks at it next). Nanosecond time-outs:
-  // poll()'s milliseconds are too coarse for a byte every 1.04 ms.
+  // Nanosecond time-outs: poll()'s milliseconds are too coarse for a byte
+  // every 1.04 ms. A signal (EINTR) is no failure: the loop looks at it
+  // next.
   if (ppoll(watched_, 2, limit, signals_.waitMask()) >= 0) return true;
   watched_[0].revents = 0;
   watched_[1].revents = 0;

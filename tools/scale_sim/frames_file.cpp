@@ -15,7 +15,7 @@ namespace {
 constexpr std::size_t kMaxLineLength = 1024;
 constexpr std::size_t kMaxFrames = 10000;
 
-// fclose: 0, or EOF with errno; nothing was written, so nothing is lost.
+// A failed close is ignored: nothing was written, so nothing is lost.
 struct CloseFile {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -55,7 +55,6 @@ bool readLine(std::FILE* in, std::string& line, bool& tooLong, int& readError) {
 }  // namespace
 
 bool loadFrames(const std::string& path, std::vector<std::string>& frames, std::string& error) {
-  // fopen: the stream, or null with errno.
   const File in(std::fopen(path.c_str(), "rb"));
   if (!in) return cannotRead(error, path, errno);
   std::vector<std::string> loaded;

@@ -17,7 +17,7 @@ namespace {
 // will find, and a new one is made. Twice in a row is already unlikely.
 constexpr int kAttempts = 3;
 
-// Whether `fd` is still the file at `path`. fstat, stat: 0, or -1 with errno.
+// Whether `fd` is still the file at `path`.
 bool stillAt(int fd, const std::string& path) {
   struct stat opened {};
   struct stat named {};
@@ -28,8 +28,8 @@ bool stillAt(int fd, const std::string& path) {
 // The process id the holder wrote into the lock file, for the message.
 std::string holderOf(int fd) {
   char text[24] = {};
-  // pread: the bytes read, or -1 with errno; the holder may not have
-  // written its id yet, and then the message goes without it.
+  // The holder may not have written its id yet: the message then goes
+  // without it.
   const ssize_t length = pread(fd, text, sizeof text - 1, 0);
   std::string id(text, length > 0 ? static_cast<std::size_t>(length) : 0);
   while (!id.empty() && (id.back() == '\n' || id.back() == ' ')) id.pop_back();
@@ -39,9 +39,9 @@ std::string holderOf(int fd) {
 }  // namespace
 
 PortLock::~PortLock() {
-  // unlink: 0, or -1 with errno. Removed before the lock goes (with file_):
-  // a simulator that opened this file meanwhile and locks it after us finds
-  // it no longer at the path, and makes a new one.
+  // Removed before the lock goes (with file_): a simulator that opened this
+  // file meanwhile and locks it after us finds it no longer at the path,
+  // and makes a new one.
   if (file_.valid()) unlink(path_.c_str());
 }
 
@@ -51,8 +51,8 @@ bool PortLock::take(const std::string& linkPath, std::string& error) {
     if (!lockOpenFile(linkPath, error)) return false;
     if (stillAt(file_.get(), path_)) {
       const std::string id = std::to_string(getpid()) + "\n";
-      // ftruncate, pwrite: 0 / the bytes written, or -1 with errno; the id
-      // only makes another simulator's refusal more helpful.
+      // Failures are ignored: the id only makes another simulator's
+      // refusal more helpful.
       if (ftruncate(file_.get(), 0) == 0) {
         static_cast<void>(pwrite(file_.get(), id.data(), id.size(), 0));
       }
@@ -65,14 +65,13 @@ bool PortLock::take(const std::string& linkPath, std::string& error) {
 }
 
 bool PortLock::lockOpenFile(const std::string& linkPath, std::string& error) {
-  // open: a descriptor, or -1 with errno. O_NOFOLLOW: a symlink planted at
-  // the name must not make us create or truncate a file elsewhere.
+  // O_NOFOLLOW: a symlink planted at the name must not make us create or
+  // truncate a file elsewhere.
   file_.reset(::open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
   if (!file_.valid()) {
     error = systemError("opening the lock file " + path_);
     return false;
   }
-  // flock: 0, or -1 with errno (EWOULDBLOCK while another process holds it).
   if (flock(file_.get(), LOCK_EX | LOCK_NB) == 0) return true;
   if (errno == EWOULDBLOCK) {
     error = "another scale-sim" + holderOf(file_.get()) + " serves " + linkPath +

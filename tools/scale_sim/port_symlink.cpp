@@ -14,7 +14,8 @@ bool makeParentFolders(const std::string& path, std::string& error) {
   for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
        slash = path.find('/', slash + 1)) {
     const std::string folder = path.substr(0, slash);
-    // mkdir: 0, or -1 with errno; EEXIST when the folder (or a file) is there.
+    // EEXIST: the folder is there already (a file in its place fails a
+    // later step).
     if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
       error = systemError("creating " + folder);
       return false;
@@ -27,7 +28,6 @@ namespace {
 
 std::string symlinkTarget(const std::string& path) {
   char target[4096];
-  // readlink: the length (no NUL added), or -1 with errno.
   const ssize_t length = readlink(path.c_str(), target, sizeof target);
   if (length < 0 || static_cast<std::size_t>(length) >= sizeof target) return std::string();
   return std::string(target, static_cast<std::size_t>(length));
@@ -37,19 +37,18 @@ std::string symlinkTarget(const std::string& path) {
 
 bool placeSymlink(const std::string& target, const std::string& linkPath, std::string& error) {
   struct stat existing {};
-  // lstat: 0, or -1 with errno (ENOENT: nothing there yet).
   if (lstat(linkPath.c_str(), &existing) == 0 && !S_ISLNK(existing.st_mode)) {
     error = linkPath + " exists and is not a symlink; not replacing it";
     return false;
   }
   const std::string temporary = linkPath + ".new." + std::to_string(getpid());
-  // symlink: 0, or -1 with errno. A leftover of a run with our pid goes first.
+  // A leftover of a run with our pid goes first.
   unlink(temporary.c_str());
   if (symlink(target.c_str(), temporary.c_str()) != 0) {
     error = systemError("creating " + temporary);
     return false;
   }
-  // rename: 0, or -1 with errno; replaces an old symlink atomically.
+  // Replaces an old symlink atomically.
   if (rename(temporary.c_str(), linkPath.c_str()) != 0) {
     error = systemError("renaming " + temporary + " to " + linkPath);
     unlink(temporary.c_str());
@@ -59,7 +58,7 @@ bool placeSymlink(const std::string& target, const std::string& linkPath, std::s
 }
 
 void removeSymlinkTo(const std::string& target, const std::string& linkPath) {
-  // unlink: 0, or -1 with errno; at exit nothing is left to do about it.
+  // At exit nothing is left to do about a failure.
   if (symlinkTarget(linkPath) == target) unlink(linkPath.c_str());
 }
 

@@ -12,19 +12,18 @@ namespace {
 
 // A master end whose terminal end may be opened by others.
 bool openMaster(harness::Fd& master, std::string& terminalPath, std::string& error) {
-  // posix_openpt: a descriptor, or -1 with errno.
   master.reset(posix_openpt(O_RDWR | O_NOCTTY));
   if (!master.valid()) {
     error = systemError("opening a pseudo-terminal");
     return false;
   }
-  // grantpt, unlockpt: 0, or -1 with errno.
   if (grantpt(master.get()) != 0 || unlockpt(master.get()) != 0) {
     error = systemError("unlocking the pseudo-terminal");
     return false;
   }
   char name[128];
-  // ptsname_r: 0, or an error number (ERANGE: the buffer is too small).
+  // ptsname_r returns its error instead of setting errno: the message goes
+  // without it.
   if (ptsname_r(master.get(), name, sizeof name) != 0) {
     error = "cannot name the pseudo-terminal's terminal end";
     return false;
@@ -47,8 +46,7 @@ std::unique_ptr<PtyEndpoint> PtyEndpoint::open(const std::string& linkPath,
   harness::Fd master;
   std::string terminalPath;
   if (!openMaster(master, terminalPath, error)) return nullptr;
-  // open: a descriptor, or -1 with errno. O_NOCTTY: it must not become our
-  // controlling terminal.
+  // O_NOCTTY: it must not become our controlling terminal.
   harness::Fd terminal(::open(terminalPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!terminal.valid()) {
     error = systemError("opening " + terminalPath);

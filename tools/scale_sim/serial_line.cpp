@@ -80,7 +80,6 @@ std::string systemError(const std::string& what) {
 
 bool configureSerialLine(int fd, const UartSettings& line, std::string& error) {
   termios settings{};
-  // tcgetattr: 0, or -1 with errno (ENOTTY: not a terminal).
   if (tcgetattr(fd, &settings) != 0) {
     error = systemError("reading the line settings");
     return false;
@@ -89,13 +88,12 @@ bool configureSerialLine(int fd, const UartSettings& line, std::string& error) {
   setFormat(settings, line);
   speed_t code = B0;
   const bool tableSpeed = speedCode(line.baud, code);
-  // cfsetispeed, cfsetospeed: 0, or -1 with errno for a speed unknown here.
   if (tableSpeed && (cfsetispeed(&settings, code) != 0 || cfsetospeed(&settings, code) != 0)) {
     error = systemError("setting the speed");
     return false;
   }
-  // tcsetattr: 0, or -1 with errno. It succeeds when any one change took;
-  // a pseudo-terminal keeps 8 data bits whatever it is asked for.
+  // Succeeds when any one change took: a pseudo-terminal keeps 8 data bits
+  // whatever it is asked for.
   if (tcsetattr(fd, TCSANOW, &settings) != 0) {
     error = systemError("applying the line settings");
     return false;
@@ -104,8 +102,7 @@ bool configureSerialLine(int fd, const UartSettings& line, std::string& error) {
     error = systemError("setting the speed " + std::to_string(line.baud) + " baud");
     return false;
   }
-  // tcflush: 0, or -1 with errno. Stale bytes from before we owned the line
-  // would look like a request.
+  // Stale bytes from before we owned the line would look like a request.
   if (tcflush(fd, TCIOFLUSH) != 0) {
     error = systemError("emptying the line's queues");
     return false;

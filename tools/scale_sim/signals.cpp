@@ -28,8 +28,7 @@ bool SignalRequests::install(std::string& error) {
   sigset_t handled;
   sigemptyset(&handled);
   for (int number : kHandled) sigaddset(&handled, number);
-  // sigprocmask: 0, or -1 with errno. The old mask, less ours, is the one to
-  // wait with.
+  // The old mask, less ours, is the one to wait with.
   if (sigprocmask(SIG_BLOCK, &handled, &waitMask_) != 0) {
     error = systemError("blocking signals");
     return false;
@@ -41,7 +40,6 @@ bool SignalRequests::install(std::string& error) {
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
-  // sigaction: 0, or -1 with errno.
   for (int number : kHandled) {
     if (sigaction(number, &action, nullptr) != 0) {
       error = systemError("installing a signal handler");

@@ -9,6 +9,8 @@
 
 #include "serial_line.h"
 
+// POSIX calls return -1 and set errno on failure unless said otherwise.
+
 namespace scalecheck::sim {
 namespace {
 
@@ -18,7 +20,6 @@ constexpr int kListenBacklog = 4;
 std::string numericAddress(const sockaddr* address, socklen_t length) {
   char host[NI_MAXHOST];
   char port[NI_MAXSERV];
-  // getnameinfo: 0, or an EAI_* code.
   if (getnameinfo(address, length, host, sizeof host, port, sizeof port,
                   NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
     return "?";
@@ -28,7 +29,6 @@ std::string numericAddress(const sockaddr* address, socklen_t length) {
 }
 
 harness::Fd listenOn(const addrinfo& entry, std::string& error) {
-  // socket: a descriptor, or -1 with errno.
   harness::Fd socket(::socket(entry.ai_family, entry.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                               entry.ai_protocol));
   if (!socket.valid()) {
@@ -36,8 +36,7 @@ harness::Fd listenOn(const addrinfo& entry, std::string& error) {
     return harness::Fd();
   }
   const int yes = 1;
-  // setsockopt, bind, listen: 0, or -1 with errno. SO_REUSEADDR lets a
-  // restarted simulator take its port back at once.
+  // SO_REUSEADDR lets a restarted simulator take its port back at once.
   if (setsockopt(socket.get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
       bind(socket.get(), entry.ai_addr, entry.ai_addrlen) != 0 ||
       listen(socket.get(), kListenBacklog) != 0) {
@@ -56,7 +55,7 @@ std::unique_ptr<TcpEndpoint> TcpEndpoint::open(const std::string& host, std::uin
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
   addrinfo* found = nullptr;
-  // getaddrinfo: 0 and a list to free, or an EAI_* code.
+  // getaddrinfo fails with its own EAI_* codes, not with errno.
   const int resolved = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
   if (resolved != 0) {
     error = "cannot resolve " + host + ": " + gai_strerror(resolved);
@@ -75,7 +74,7 @@ std::unique_ptr<TcpEndpoint> TcpEndpoint::open(const std::string& host, std::uin
   if (!listener.valid()) return nullptr;
   sockaddr_storage bound{};
   socklen_t length = sizeof bound;
-  // getsockname: 0, or -1 with errno; tells the port that port 0 picked.
+  // The port that port 0 picked.
   if (getsockname(listener.get(), reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
     error = systemError("reading the listening address");
     return nullptr;
@@ -94,13 +93,13 @@ int TcpEndpoint::pollDescriptor() const {
 ReadOutcome TcpEndpoint::accept(std::string& note) {
   sockaddr_storage peer{};
   socklen_t length = sizeof peer;
-  // accept4: a descriptor, or -1 with errno (EAGAIN: the client gave up).
+  // EAGAIN: the client gave up before it was taken.
   harness::Fd client(accept4(listener_.get(), reinterpret_cast<sockaddr*>(&peer), &length,
                              SOCK_NONBLOCK | SOCK_CLOEXEC));
   if (!client.valid()) return ReadOutcome::kNothing;
   const int yes = 1;
-  // setsockopt: 0, or -1 with errno. Without TCP_NODELAY the bytes paced one
-  // by one would be held back and sent in lumps; a failure only costs that.
+  // Without TCP_NODELAY the bytes paced one by one would be held back and
+  // sent in lumps; a failure only costs that.
   static_cast<void>(setsockopt(client.get(), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes));
   client_ = std::move(client);
   note = "client " + numericAddress(reinterpret_cast<sockaddr*>(&peer), length) + " connected";
@@ -118,8 +117,8 @@ ReadOutcome TcpEndpoint::read(std::string& bytes, std::string& note) {
 
 void TcpEndpoint::write(std::string_view bytes) {
   if (!client_.valid()) return;
-  // send: the count taken, or -1 with errno. MSG_NOSIGNAL: a client that has
-  // gone must not kill us with SIGPIPE; the next read notices it left.
+  // MSG_NOSIGNAL: a client that has gone must not kill us with SIGPIPE; the
+  // next read notices it left.
   const ssize_t sent = send(client_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
   static_cast<void>(sent);
 }
