@@ -2,14 +2,18 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstdint>
 #include <string>
 
 #include "platform/console.h"
 #include "platform/console_output_posix.h"
 #include "platform/console_terminal_posix.h"
 #include "platform/cp1251.h"
+#include "platform/monotonic_posix.h"
 
 namespace scalecheck::platform {
 namespace {
@@ -155,14 +159,23 @@ class PosixConsole final : public Console {
   bool inputGone() override { return isTerminal_ && atEnd_; }
 
  private:
+  static constexpr std::uint64_t kNoBound = ~std::uint64_t{0};
+
+  // poll's time-out for the rest of a bound: -1 waits without one.
+  static int msUntil(std::uint64_t until) {
+    if (until == kNoBound) return -1;
+    const std::uint64_t now = monotonicMilliseconds();
+    return now >= until ? 0 : static_cast<int>(std::min<std::uint64_t>(until - now, INT_MAX));
+  }
+
   // Waits until standard input is readable (data, its end or an error) or a
-  // stop was requested.
-  Wait waitForInput(int timeoutMs) {
+  // stop was requested, at most until `until` (kNoBound: no bound).
+  Wait waitForInput(std::uint64_t until) {
     pollfd watched[2] = {{STDIN_FILENO, POLLIN, 0}, {wake_.readEnd, POLLIN, 0}};
     const nfds_t count = wake_.readEnd >= 0 ? 2 : 1;
     for (;;) {
       if (terminal::stopRequested()) return Wait::kInterrupted;
-      const int ready = ::poll(watched, count, timeoutMs);
+      const int ready = ::poll(watched, count, msUntil(until));
       if (terminal::stopRequested()) return Wait::kInterrupted;
       if (ready == 0) return Wait::kTimedOut;
       // A terminal whose other side has gone reports a hang-up (with
@@ -181,8 +194,12 @@ class PosixConsole final : public Console {
       pending_ = -1;
       return byte;
     }
+    // One bound for the whole read: a signal or a byte another program took
+    // first (EAGAIN) does not start the wait afresh.
+    const std::uint64_t until =
+        timeoutMs < 0 ? kNoBound : monotonicMilliseconds() + static_cast<std::uint64_t>(timeoutMs);
     while (!atEnd_) {
-      const Wait wait = waitForInput(timeoutMs);
+      const Wait wait = waitForInput(until);
       if (wait == Wait::kInterrupted) return kEndOfInput;
       if (wait == Wait::kTimedOut) return kNoByte;
       unsigned char byte = 0;
