@@ -21,8 +21,10 @@ bool leaveRequested(platform::Console& console);
 struct PollOutcome {
   bool gotReading = false;
   AcquisitionMode mode = AcquisitionMode::kNone;  // with a reading: how it came
+  WeightReading reading;                          // with a reading: the reading
   std::int32_t errorDetail = 0;                   // without: the detail shown (100 + code), or 0
   PollReport report;                              // what the poll heard, and why it failed
+  platform::CalendarTime endedAt;                 // when it ended; a reading's record has it too
 };
 
 // Told of each poll as the loop runs, to count, trace or end the run.
@@ -30,6 +32,10 @@ class PollListener {
  public:
   virtual ~PollListener() = default;
   virtual void pollStarting() = 0;
+  // Whether the loop shows each poll on the console as a reading or an
+  // error run on one line; a listener that tells of the polls itself says
+  // no.
+  virtual bool pollsShownByTheLoop() const { return true; }
   // Once the poll has been shown and its records written (or kept waiting).
   // False ends the loop at once.
   virtual bool pollEnded(const PollOutcome& outcome) = 0;

@@ -4,8 +4,8 @@
 #include "console/dialog.h"
 #include "console/open_failure_reason.h"
 #include "console/polling_session.h"
-#include "console/tcp_address.h"
 #include "console/system_text.h"
+#include "console/tcp_address.h"
 #include "console/version.h"
 #include "console/write_text.h"
 #include "link/scale_link.h"
@@ -48,6 +48,7 @@ int pollFromCommandLine(const CommandLine& line, platform::Console& console,
   SessionOptions options;
   options.pollLimit = line.pollLimit;
   options.tracePath = line.tracePath;
+  options.events = line.events;
   options.readingsOnNewLine = true;
   const SessionEnd end = runPollingSession(link, console, services, ports, options);
   link.close();

@@ -37,7 +37,8 @@ class WinClock : public Clock {
   CalendarTime localTime() override {
     SYSTEMTIME now{};
     GetLocalTime(&now);  // returns nothing; cannot fail
-    return CalendarTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+    return CalendarTime{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
+                        now.wMinute, now.wSecond, now.wMilliseconds};
   }
 
  private:
