@@ -273,8 +273,8 @@ TEST(RunEvents, EachEventIsALineStampedToTheMillisecond) {
     fake.serial.removed = fake.clock.now() >= 3000 && fake.clock.now() < 6000;
   });
   const std::string output = program.run({"--port", "com1", "--count", "5", "--events"});
-  const std::string gone = osText(platform::OsError{platform::FailureKind::kGone, 5});
-  const std::string missing = osText(platform::OsError{platform::FailureKind::kNoDevice, 2});
+  const std::string gone = utf8(osText(platform::OsError{platform::FailureKind::kGone, 5}));
+  const std::string missing = utf8(osText(platform::OsError{platform::FailureKind::kNoDevice, 2}));
   EXPECT_EQ(output.substr(output.find("\r\n  Опрос")),
             "\r\n  Опрос: fake:com1, 9600,None,8,1\r\n"
             "2026-12-08 14:03:01.000 start fake:com1, 9600,None,8,1\r\n"
