@@ -41,9 +41,10 @@ class PollListener {
   virtual bool pollEnded(const PollOutcome& outcome) = 0;
 };
 
-// Asks the scale for a weight about once a second, shows each reading as a
-// line and appends it to the measurement log; a failed poll shows the
-// link's error instead. Returns when the operator presses Esc (or asks the
+// Asks the scale for a weight a second after the last poll ended, shows
+// each reading as a line (unless the listener tells of the polls itself)
+// and appends it to the measurement log; a failed poll shows the link's
+// error instead. Returns when the operator presses Esc (or asks the
 // program to stop by Ctrl+C, or the terminal has gone), or when `listener`
 // (if any) says so after a poll.
 void runPollLoop(ScaleLink& link, platform::Console& console, platform::Clock& clock,
