@@ -8,6 +8,8 @@
 
 #include "console/poll_cause_text.h"
 #include "console/poll_tally.h"
+#include "console/run_events.h"
+#include "console/system_text.h"
 #include "fakes/fake_console.h"
 #include "fakes/fake_port_facts.h"
 #include "fakes/fake_services.h"
@@ -256,6 +258,104 @@ TEST(Program, BytesWithoutAFrameSuggestFindingTheSettings) {
   EXPECT_NE(
       program.fake.files.contents["t"].find("  poll 2: failed, 110, bytes without a frame\r\n"),
       std::string::npos);
+}
+
+// A run told as events, on the virtual clock (14:03:00.000 at 0 ms, the
+// run from 1000 ms): a reading, the log refused and taken back, the port
+// pulled (found by the next poll; its reopen fails for two polls, said
+// once) and plugged in again.
+TEST(RunEvents, EachEventIsALineStampedToTheMillisecond) {
+  ProgramRun program;
+  ScriptedScale().twoStep(program.fake.serial, kFrame);
+  program.fake.files.unwritable.insert("#Log.csv");
+  program.fake.clock.onAdvance([&fake = program.fake] {
+    if (fake.clock.now() >= 3000) fake.files.unwritable.clear();
+    fake.serial.removed = fake.clock.now() >= 3000 && fake.clock.now() < 6000;
+  });
+  const std::string output = program.run({"--port", "com1", "--count", "5", "--events"});
+  const std::string gone = utf8(osText(platform::OsError{platform::FailureKind::kGone, 5}));
+  const std::string missing = utf8(osText(platform::OsError{platform::FailureKind::kNoDevice, 2}));
+  EXPECT_EQ(output.substr(output.find("\r\n  Опрос")),
+            "\r\n  Опрос: fake:com1, 9600,None,8,1\r\n"
+            "2026-12-08 14:03:01.000 start fake:com1, 9600,None,8,1\r\n"
+            "2026-12-08 14:03:02.668 reading AD stable 1.234 kg\r\n"
+            "2026-12-08 14:03:02.668 log-unwritable #Log.csv нет прав на запись\r\n"
+            "2026-12-08 14:03:03.676 port-lost device-gone " +
+                gone +
+                "\r\n"
+                "2026-12-08 14:03:03.676 failed 110 device-gone " +
+                gone +
+                "\r\n"
+                "2026-12-08 14:03:03.676 log-writable #Log.csv\r\n"
+                "2026-12-08 14:03:04.684 reopen-failed 108 " +
+                missing +
+                "\r\n"
+                "2026-12-08 14:03:04.684 failed 108 not-opened " +
+                missing +
+                "\r\n"
+                "2026-12-08 14:03:05.692 failed 108 not-opened " +
+                missing +
+                "\r\n"
+                "2026-12-08 14:03:06.700 reopened after 3024 ms\r\n"
+                "2026-12-08 14:03:07.360 reading AD stable 1.234 kg\r\n"
+                "2026-12-08 14:03:07.360 end polls 5 readings 2 failures 3\r\n"
+                "Опросов: 5, показаний: 2 (AD: 2), ошибок: 3 (108: 2 (порт не открыт: 2), 110: 1 "
+                "(устройство пропало: 1)), самая длинная серия ошибок: 3.\r\n");
+  EXPECT_EQ(utf8(program.fake.files.contents["#Log.csv"]), "\"08.12.2026 14:03:02\";\"" + kReading +
+                                                               "\";1,234\r\n"
+                                                               "\"08.12.2026 14:03:07\";\"" +
+                                                               kReading + "\";1,234\r\n")
+      << "the records as without --events";
+}
+
+// Each way, stability, unit and cause as its word; the weight with a point.
+TEST(RunEvents, APollsLineNamesItsOutcomeInWords) {
+  const auto reading = [](AcquisitionMode mode, StabilityState stability, double weight,
+                          std::uint8_t decimals, WeightUnit unit) {
+    PollOutcome outcome;
+    outcome.gotReading = true;
+    outcome.reading.acquisitionMode = mode;
+    outcome.reading.stability = stability;
+    outcome.reading.preciseWeight = weight;
+    outcome.reading.hasPoint = decimals > 0 ? 1 : 0;
+    outcome.reading.decimals = decimals;
+    outcome.reading.unit = unit;
+    return outcome;
+  };
+  const auto failure = [](std::int32_t detail, PollCause cause,
+                          FrameRejection rejection = FrameRejection::kNone) {
+    PollOutcome outcome;
+    outcome.errorDetail = detail;
+    outcome.report.cause = cause;
+    outcome.report.rejection = rejection;
+    return outcome;
+  };
+  PollOutcome refused = failure(109, PollCause::kNotOpened);
+  refused.report.osError = platform::OsError{platform::FailureKind::kRefused, 111};
+  const std::pair<PollOutcome, std::string> cases[] = {
+      {reading(AcquisitionMode::kStream, StabilityState::kUnstable, -12.5, 1, WeightUnit::kGram),
+       "reading ~22 unstable -12.5 g"},
+      {reading(AcquisitionMode::kCombined, StabilityState::kStable, 3, 0, WeightUnit::kTonne),
+       "reading ad stable 3 t"},
+      {failure(110, PollCause::kSilence), "failed 110 silence"},
+      {failure(110, PollCause::kNak), "failed 110 nak"},
+      {failure(110, PollCause::kAckWithoutFrame), "failed 110 ack-without-frame"},
+      {failure(111, PollCause::kBytesWithoutFrame), "failed 111 bytes-without-frame"},
+      {failure(110, PollCause::kFrameRejected, FrameRejection::kNoStability),
+       "failed 110 frame-no-stability"},
+      {failure(110, PollCause::kFrameRejected, FrameRejection::kNoNumber),
+       "failed 110 frame-no-number"},
+      {failure(110, PollCause::kFrameRejected, FrameRejection::kNumberNotEnded),
+       "failed 110 frame-number-not-ended"},
+      {failure(110, PollCause::kFrameRejected, FrameRejection::kNoUnit),
+       "failed 110 frame-no-unit"},
+      {failure(110, PollCause::kFrameRejected, FrameRejection::kTooShort),
+       "failed 110 frame-too-short"},
+      {failure(110, PollCause::kDeviceGone), "failed 110 device-gone"},
+      {failure(110, PollCause::kPeerClosed), "failed 110 peer-closed"},
+      {refused, "failed 109 not-opened " + osText(refused.report.osError)},
+  };
+  for (const auto& [outcome, line] : cases) EXPECT_EQ(pollEvent(outcome), line);
 }
 
 TEST(DetectSuggestion, NamesThePortAsTheOperatorDoes) {

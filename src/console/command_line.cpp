@@ -60,7 +60,8 @@ constexpr auto kUsage = cp1251(R"(Проверка связи с весами Ta
   scalecheck                  вопросы о настройках и порте, затем опрос до Esc
   scalecheck --port ПОРТ [--settings 1|2] [--baud N] [--data 7|8]
              [--parity none|even|odd] [--stop 1|2] [--count N] [--trace ФАЙЛ]
-  scalecheck --tcp АДРЕС:ПОРТ [--count N] [--trace ФАЙЛ]
+             [--events]
+  scalecheck --tcp АДРЕС:ПОРТ [--count N] [--trace ФАЙЛ] [--events]
   scalecheck --list           последовательные порты системы
   scalecheck --version        версия программы
   scalecheck --help, -h       эта справка
@@ -78,6 +79,14 @@ constexpr auto kUsage = cp1251(R"(Проверка связи с весами Ta
   --tcp АДРЕС:ПОРТ   весы за преобразователем RS-232 в Ethernet
   --count N          закончить после N опросов
   --trace ФАЙЛ       дописывать в ФАЙЛ каждый отправленный и принятый байт
+  --events           строка со временем до миллисекунды на каждое событие:
+                     показание, ошибка с причиной, порт пропал и открыт
+                     снова, файл данных не записывается и снова записывается
+Значение параметра можно дать и через «=»: --baud=19200.
+
+Показания дописываются в #Log.csv, кадры весов - в #DeviceIO, в текущей
+папке. На Linux comN - это $SCALECHECK_PORT_DIR/comN, если переменная
+задана и такой файл есть, иначе /dev/ttyS<N-1>.
 
 Код завершения с параметрами: 0 - есть хотя бы одно показание; 1 - связь
 открыта, но показаний нет; 2 - ошибка в параметрах; 3 - не удалось
@@ -102,6 +111,7 @@ enum class Option : std::uint8_t {
   kStop,
   kCount,
   kTrace,
+  kEvents,
   kVersion,
   kList,
 };
@@ -119,7 +129,7 @@ constexpr KnownOption kOptions[] = {
     {"--data", Option::kData, true, true},         {"--parity", Option::kParity, true, true},
     {"--stop", Option::kStop, true, true},         {"--count", Option::kCount, true, false},
     {"--trace", Option::kTrace, true, false},      {"--version", Option::kVersion, false, false},
-    {"--list", Option::kList, false, false},
+    {"--list", Option::kList, false, false},       {"--events", Option::kEvents, false, false},
 };
 
 // What was given: each option, and its last value.
@@ -329,6 +339,7 @@ CommandLine pollCommand(const GivenOptions& given) {
     if (path->empty()) return badValueOf(given, Option::kTrace, kTraceValues.c_str());
     line.tracePath = *path;
   }
+  line.events = given.count(Option::kEvents) != 0;
   return line;
 }
 

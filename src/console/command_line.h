@@ -25,6 +25,7 @@ struct CommandLine {
   LinkSettings settings;        // kPoll: the link to poll; a port's name is yet to be looked up
   std::uint32_t pollLimit = 0;  // kPoll: polls before the run ends; 0: until Esc or Ctrl+C
   std::string tracePath;        // kPoll: the trace file; empty for none
+  bool events = false;          // kPoll: a time-stamped line for each event (--events)
   std::string error;            // kUsageError: what is wrong, naming the argument (Windows-1251)
 };
 

@@ -45,21 +45,29 @@ void FileWatch::watch(RecordFile& file, const std::string& name) {
   files_.push_back(Watched{&file, name, true});
 }
 
-void FileWatch::check(platform::Console& console) {
-  std::string text;
+std::vector<FileWatch::Change> FileWatch::changes() {
+  std::vector<Change> changed;
   for (Watched& watched : files_) {
     const bool writable = watched.file->writable();
     if (writable == watched.writable) continue;
     watched.writable = writable;
-    text += writable ? fileWritableAgainText(watched.name)
-                     : fileUnwritableText(watched.name, watched.file->lastFailure());
+    changed.push_back(Change{watched.name, writable, watched.file->lastFailure()});
+  }
+  return changed;
+}
+
+void FileWatch::check(platform::Console& console) {
+  std::string text;
+  for (const Change& change : changes()) {
+    text += change.writable ? fileWritableAgainText(change.name)
+                            : fileUnwritableText(change.name, change.why);
   }
   if (text.empty()) return;
   // The readings go on below the lines, not after them.
   writeText(console, text + "\r\n");
 }
 
-void FileWatch::finish(platform::Console& console) {
+std::string FileWatch::finish() {
   std::string text;
   for (const Watched& watched : files_) {
     watched.file->flush();
@@ -67,7 +75,7 @@ void FileWatch::finish(platform::Console& console) {
     text += text.empty() ? " " : ", ";
     text += shownName(watched.name) + " - " + std::to_string(watched.file->unwrittenCount());
   }
-  if (!text.empty()) writeText(console, kRecordsLost.c_str() + text + ".");
+  return text.empty() ? "" : kRecordsLost.c_str() + text + ".";
 }
 
 }  // namespace scalecheck::console

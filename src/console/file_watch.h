@@ -17,11 +17,21 @@ class FileWatch {
   // `name` as the operator knows the file ("#Log.csv"). A file is taken to
   // be writable until seen otherwise.
   void watch(RecordFile& file, const std::string& name);
+
+  // A file that stopped or started taking records.
+  struct Change {
+    std::string name;
+    bool writable;
+    platform::OsError why;  // when it stopped: why
+  };
+  // The files that changed since the last look.
+  std::vector<Change> changes();
   // After each poll: a line for each file that changed since the last look.
   void check(platform::Console& console);
   // At the end of the run: the records still waiting are written, or
-  // counted in one line, never lost in silence.
-  void finish(platform::Console& console);
+  // counted in a line (beginning with a line break, returned for the
+  // caller to show), never lost in silence.
+  std::string finish();
 
  private:
   struct Watched {

@@ -44,6 +44,10 @@ constexpr const char* kCauseTraceTexts[] = {
     "",      "silence",     "NAK",        "ACK without a frame", "bytes without a frame",
     nullptr, "device gone", "not opened", "peer closed",
 };
+constexpr const char* kCauseKeywords[] = {
+    "",      "silence",     "nak",        "ack-without-frame", "bytes-without-frame",
+    nullptr, "device-gone", "not-opened", "peer-closed",
+};
 // In the order of FrameRejection.
 constexpr const char* kRejectionNames[] = {
     kFrameRefused.c_str(),   kNoStability.c_str(), kNoNumber.c_str(),
@@ -57,11 +61,17 @@ constexpr const char* kRejectionTraceTexts[] = {
     "frame rejected: no unit",
     "frame rejected: too short",
 };
+constexpr const char* kRejectionKeywords[] = {
+    "frame-rejected",         "frame-no-stability", "frame-no-number",
+    "frame-number-not-ended", "frame-no-unit",      "frame-too-short",
+};
 constexpr auto kCauses = static_cast<std::size_t>(PollCause::kPeerClosed) + 1;
 constexpr auto kRejections = static_cast<std::size_t>(FrameRejection::kTooShort) + 1;
-static_assert(std::size(kCauseNames) == kCauses && std::size(kCauseTraceTexts) == kCauses);
+static_assert(std::size(kCauseNames) == kCauses && std::size(kCauseTraceTexts) == kCauses &&
+              std::size(kCauseKeywords) == kCauses);
 static_assert(std::size(kRejectionNames) == kRejections &&
-              std::size(kRejectionTraceTexts) == kRejections);
+              std::size(kRejectionTraceTexts) == kRejections &&
+              std::size(kRejectionKeywords) == kRejections);
 
 // A name from `causes`, or from `rejections` for a rejected frame.
 const char* nameOf(PollCause cause, FrameRejection rejection, const char* const* causes,
@@ -81,13 +91,21 @@ std::string causeName(PollCause cause, FrameRejection rejection) {
   return nameOf(cause, rejection, kCauseNames, kRejectionNames);
 }
 
+std::string causeKeyword(PollCause cause, FrameRejection rejection) {
+  return nameOf(cause, rejection, kCauseKeywords, kRejectionKeywords);
+}
+
+bool causeHasOsReason(PollCause cause) {
+  return cause == PollCause::kDeviceGone || cause == PollCause::kNotOpened ||
+         cause == PollCause::kPeerClosed;
+}
+
 std::string causeTraceText(const PollReport& report) {
   const std::string text =
       nameOf(report.cause, report.rejection, kCauseTraceTexts, kRejectionTraceTexts);
-  const bool lost = report.cause == PollCause::kDeviceGone ||
-                    report.cause == PollCause::kNotOpened || report.cause == PollCause::kPeerClosed;
   // The OS's reason, made ASCII as the trace is.
-  const std::string reason = lost ? shownName(osText(report.osError)) : "";
+  const std::string reason =
+      causeHasOsReason(report.cause) ? shownName(osText(report.osError)) : "";
   return reason.empty() ? text : text + ": " + reason;
 }
 

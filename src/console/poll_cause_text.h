@@ -15,6 +15,14 @@ std::string causeName(PollCause cause, FrameRejection rejection);
 // lost: "bytes without a frame", "device gone: Input/output error".
 std::string causeTraceText(const PollReport& report);
 
+// The same as one ASCII word for the events of a run: "silence",
+// "frame-no-unit", "device-gone". Empty for a reading.
+std::string causeKeyword(PollCause cause, FrameRejection rejection);
+
+// Whether the link was lost or could not be opened, so that the OS's
+// error (the report's osError) says why.
+bool causeHasOsReason(PollCause cause);
+
 // The line said at the end of a run in which bytes came but made no frame:
 // the line settings are likely wrong, and the command that finds them names
 // the port as the operator does ("--port com1", "--tcp 10.0.0.5:4001").

@@ -35,27 +35,30 @@ bool waitBeforePoll(platform::Console& console, platform::Clock& clock) {
   return true;
 }
 
-void showReading(const WeightReading& reading, platform::Console& console, platform::Clock& clock,
-                 RecordFile& measurementLog) {
+// The reading's line on the console (unless `console` is null) and its
+// record in the log, stamped `at`.
+void showReading(const WeightReading& reading, const platform::CalendarTime& at,
+                 platform::Console* console, RecordFile& measurementLog) {
   char weightText[kWeightTextSize];
   formatReadingWeight(reading, weightText);
   char line[kReadingLineSize];
   formatReadingLine(reading, weightText, line);
-  writeText(console, line);
+  if (console != nullptr) writeText(*console, line);
   char record[kLogRecordSize];
-  formatLogRecord(clock.localTime(), line, weightText, record);
+  formatLogRecord(at, line, weightText, record);
   measurementLog.append(record, std::strlen(record));
 }
 
-// The detail number shown, 0 when nothing was.
-std::int32_t showError(const ScaleLink& link, platform::Console& console) {
+// The link's error on the console (unless `console` is null); returns the
+// detail number, 0 when the error has none and nothing is shown.
+std::int32_t showError(const ScaleLink& link, platform::Console* console) {
   char message[kErrorTextSize];
   std::int32_t detail = 0;
-  if (link.errorText(message, &detail) == LinkError::kNone) return 0;
+  if (link.errorText(message, &detail) == LinkError::kNone || console == nullptr) return detail;
   char number[16];
   std::snprintf(number, sizeof number, " %d", static_cast<int>(detail));
-  writeText(console, number);
-  writeText(console, message);
+  writeText(*console, number);
+  writeText(*console, message);
   return detail;
 }
 
@@ -74,14 +77,16 @@ void runPollLoop(ScaleLink& link, platform::Console& console, platform::Clock& c
                  RecordFile& measurementLog, PollListener* listener) {
   while (waitBeforePoll(console, clock)) {
     if (listener != nullptr) listener->pollStarting();
-    WeightReading reading;
     PollOutcome outcome;
-    outcome.gotReading = pollReading(link, reading, outcome.report);
+    outcome.gotReading = pollReading(link, outcome.reading, outcome.report);
+    outcome.endedAt = clock.localTime();
+    platform::Console* screen =
+        listener == nullptr || listener->pollsShownByTheLoop() ? &console : nullptr;
     if (outcome.gotReading) {
-      showReading(reading, console, clock, measurementLog);
-      outcome.mode = reading.acquisitionMode;
+      showReading(outcome.reading, outcome.endedAt, screen, measurementLog);
+      outcome.mode = outcome.reading.acquisitionMode;
     } else {
-      outcome.errorDetail = showError(link, console);
+      outcome.errorDetail = showError(link, screen);
     }
     // Records kept back while a file could not be written go out as soon
     // as it can be again, even while no new reading comes.

@@ -21,8 +21,10 @@ bool leaveRequested(platform::Console& console);
 struct PollOutcome {
   bool gotReading = false;
   AcquisitionMode mode = AcquisitionMode::kNone;  // with a reading: how it came
+  WeightReading reading;                          // with a reading: the reading
   std::int32_t errorDetail = 0;                   // without: the detail shown (100 + code), or 0
   PollReport report;                              // what the poll heard, and why it failed
+  platform::CalendarTime endedAt;                 // when it ended; a reading's record has it too
 };
 
 // Told of each poll as the loop runs, to count, trace or end the run.
@@ -30,14 +32,19 @@ class PollListener {
  public:
   virtual ~PollListener() = default;
   virtual void pollStarting() = 0;
+  // Whether the loop shows each poll on the console as a reading or an
+  // error run on one line; a listener that tells of the polls itself says
+  // no.
+  virtual bool pollsShownByTheLoop() const { return true; }
   // Once the poll has been shown and its records written (or kept waiting).
   // False ends the loop at once.
   virtual bool pollEnded(const PollOutcome& outcome) = 0;
 };
 
-// Asks the scale for a weight about once a second, shows each reading as a
-// line and appends it to the measurement log; a failed poll shows the
-// link's error instead. Returns when the operator presses Esc (or asks the
+// Asks the scale for a weight a second after the last poll ended, shows
+// each reading as a line (unless the listener tells of the polls itself)
+// and appends it to the measurement log; a failed poll shows the link's
+// error instead. Returns when the operator presses Esc (or asks the
 // program to stop by Ctrl+C, or the terminal has gone), or when `listener`
 // (if any) says so after a poll.
 void runPollLoop(ScaleLink& link, platform::Console& console, platform::Clock& clock,

@@ -12,6 +12,7 @@
 #include "console/poll_loop.h"
 #include "console/poll_tally.h"
 #include "console/reading_line.h"
+#include "console/run_events.h"
 #include "console/system_text.h"
 #include "console/traffic_trace.h"
 #include "console/version.h"
@@ -87,16 +88,24 @@ std::string outcomeNote(std::uint64_t poll, const PollOutcome& outcome) {
 }
 
 // What the session does around each poll: counts it, traces its start and
-// outcome, tells of data files that changed, and ends the run at the limit.
+// outcome, tells of it as an event (with --events), tells of data files
+// that changed, and ends the run at the limit.
 class SessionPolls final : public PollListener {
  public:
-  SessionPolls(platform::Console& console, FileWatch& files, TrafficTrace* trace,
-               std::uint32_t limit)
-      : console_(console), files_(files), trace_(trace), limit_(limit) {}
+  SessionPolls(const ScaleLink& link, platform::Console& console, FileWatch& files,
+               TrafficTrace* trace, RunEvents* events, std::uint32_t limit)
+      : link_(link),
+        console_(console),
+        files_(files),
+        trace_(trace),
+        events_(events),
+        limit_(limit) {}
 
   void pollStarting() override {
     if (trace_ != nullptr) trace_->note("poll " + std::to_string(tally_.polls() + 1));
   }
+
+  bool pollsShownByTheLoop() const override { return events_ == nullptr; }
 
   bool pollEnded(const PollOutcome& outcome) override {
     if (outcome.gotReading) {
@@ -105,16 +114,27 @@ class SessionPolls final : public PollListener {
       tally_.noteFailure(outcome.errorDetail, outcome.report);
     }
     if (trace_ != nullptr) trace_->note(outcomeNote(tally_.polls(), outcome));
-    files_.check(console_);
+    if (events_ != nullptr) events_->polled(outcome, link_);
+    checkFiles();
     return limit_ == 0 || tally_.polls() < limit_;
+  }
+
+  void checkFiles() {
+    if (events_ != nullptr) {
+      events_->filesChanged(files_.changes());
+    } else {
+      files_.check(console_);
+    }
   }
 
   const PollTally& tally() const { return tally_; }
 
  private:
+  const ScaleLink& link_;
   platform::Console& console_;
   FileWatch& files_;
   TrafficTrace* trace_;
+  RunEvents* events_;
   std::uint32_t limit_;
   PollTally tally_;
 };
@@ -137,7 +157,7 @@ RunTrace startTrace(const std::string& path, platform::Services& services, Scale
 }
 
 // The polls, with the data files watched, then the records still waiting
-// written or counted as lost.
+// written or counted as lost, and the summary.
 PollTally pollUntilTheEnd(ScaleLink& link, platform::Console& console, platform::Services& services,
                           const SessionOptions& options) {
   RecordFile measurementLog(services.files, kMeasurementLogPath);
@@ -146,15 +166,27 @@ PollTally pollUntilTheEnd(ScaleLink& link, platform::Console& console, platform:
   watch.watch(link.deviceDump(), kDeviceDumpPath);
   const RunTrace trace = startTrace(options.tracePath, services, link);
   if (trace.file) watch.watch(*trace.file, options.tracePath);
-  watch.check(console);  // a trace file unwritable from its first line
+  std::unique_ptr<RunEvents> events;
+  if (options.events) {
+    events = std::make_unique<RunEvents>(console, services.clock);
+    events->started(linkDescription(link));
+    link.observeConnection(events.get());
+  }
 
-  SessionPolls polls(console, watch, trace.writer.get(), options.pollLimit);
+  SessionPolls polls(link, console, watch, trace.writer.get(), events.get(), options.pollLimit);
+  polls.checkFiles();  // a trace file unwritable from its first line
   runPollLoop(link, console, services.clock, measurementLog, &polls);
   link.observeTraffic(nullptr);
+  link.observeConnection(nullptr);
   if (trace.writer) {
     trace.writer->note("end after " + std::to_string(polls.tally().polls()) + " polls");
   }
-  watch.finish(console);
+  std::string closing = watch.finish() + polls.tally().summary();
+  if (events) {
+    events->ended(polls.tally());
+    closing.erase(0, 2);  // the last event ended its line
+  }
+  writeText(console, closing);
   return polls.tally();
 }
 
@@ -177,7 +209,6 @@ SessionEnd runPollingSession(ScaleLink& link, platform::Console& console,
   const bool warned = warnOfOtherHolders(link, console, ports);
   if (warned || options.readingsOnNewLine) writeText(console, "\r\n");
   const PollTally tally = pollUntilTheEnd(link, console, services, options);
-  writeText(console, tally.summary());
   if (tally.bytesWithoutFrame()) writeText(console, detectSuggestion(link.settings()));
   link.close();
   return tally.readings() > 0 ? SessionEnd::kReadings : SessionEnd::kNoReading;

@@ -14,6 +14,7 @@ struct SessionOptions {
   std::uint32_t pollLimit = 0;     // polls before the run ends; 0: until Esc or Ctrl+C
   std::string tracePath;           // the trace file; empty for none
   bool readingsOnNewLine = false;  // the readings start on a line of their own
+  bool events = false;             // a time-stamped line for each event instead (RunEvents)
 };
 
 enum class SessionEnd : std::uint8_t {
@@ -24,8 +25,8 @@ enum class SessionEnd : std::uint8_t {
 
 // One polling run, the same for the dialog and for the command line: the
 // link opened; a warning when other programs hold its port; polls until
-// Esc, Ctrl+C or the poll limit, each shown and logged, with a line when a
-// data file stops or starts taking records again; the files flushed, the
+// Esc, Ctrl+C or the poll limit, each shown (or told as an event) and
+// logged, with a line when a data file stops or starts taking records again; the files flushed, the
 // records lost counted, one summary line (and, when bytes came that made
 // no frame, a line suggesting --detect); the link closed. When the link
 // cannot be opened: the usual "cannot connect" line, a line saying why, and the link left

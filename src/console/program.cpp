@@ -48,6 +48,7 @@ int pollFromCommandLine(const CommandLine& line, platform::Console& console,
   SessionOptions options;
   options.pollLimit = line.pollLimit;
   options.tracePath = line.tracePath;
+  options.events = line.events;
   options.readingsOnNewLine = true;
   const SessionEnd end = runPollingSession(link, console, services, ports, options);
   link.close();

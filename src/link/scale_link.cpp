@@ -60,12 +60,18 @@ void ScaleLink::close() {
   meantOpen_ = false;
 }
 
+bool ScaleLink::connectionLost() const {
+  return meantOpen_ && (!transport().isOpen() || transport().gone());
+}
+
 bool ScaleLink::restoreConnection() {
+  if (!connectionLost()) return true;
   Transport& connection = transport();
-  if (!meantOpen_ || (connection.isOpen() && !connection.gone())) return true;
   connection.close();  // the dead handle first: the device may be back under the same name
   stream_ = StreamMemory{};
-  return connection.open(settings_, lastError_);
+  if (!connection.open(settings_, lastError_)) return false;
+  if (connectionObserver_ != nullptr) connectionObserver_->connectionReopened();
+  return true;
 }
 
 std::string ScaleLink::linkTarget() const {

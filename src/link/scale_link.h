@@ -16,6 +16,14 @@
 
 namespace scalecheck {
 
+// Told when a poll opens a lost connection again, at that moment, so that
+// a record of the run can say when the device came back.
+class ConnectionObserver {
+ public:
+  virtual ~ConnectionObserver() = default;
+  virtual void connectionReopened() = 0;
+};
+
 // The one object through which the program talks to one scale: its
 // settings, its open connection (a serial port or a TCP socket), the last
 // reading and the pending error. Operations return true on success; the
@@ -40,6 +48,12 @@ class ScaleLink {
   // False when it could not be; the open's own code (8, 2 or 9) is then
   // pending. What was learnt of the scale is forgotten: another may be there.
   bool restoreConnection();
+  // True while the link is meant to be open but its connection is lost (the
+  // OS reported the device or peer gone, or a failed send dropped it): the
+  // next poll opens it again.
+  bool connectionLost() const;
+  // Each reopen that succeeds is told to `observer` (null: none).
+  void observeConnection(ConnectionObserver* observer) { connectionObserver_ = observer; }
   // The pending code. `text` (room for kErrorTextSize bytes) receives its
   // Windows-1251 message and `detail` 100 + code; a code outside the table
   // gives an empty text and 0. Either may be null. The code stays pending.
@@ -81,6 +95,7 @@ class ScaleLink {
   NoTransport none_;
   Transport& active_;       // the one of the link's mode, which never changes
   bool meantOpen_ = false;  // opened, and not closed since
+  ConnectionObserver* connectionObserver_ = nullptr;
   RecordFile deviceDump_;
   WeightReading lastReading_;
   StreamMemory stream_;

@@ -4,7 +4,8 @@
 
 namespace scalecheck::platform {
 
-// Local calendar time, as the measurement log stamps it.
+// Local calendar time, as the measurement log (to the second) and the
+// events of a run (to the millisecond) stamp it.
 struct CalendarTime {
   int year = 0;   // four digits
   int month = 0;  // 1..12
@@ -12,6 +13,7 @@ struct CalendarTime {
   int hour = 0;   // 0..23
   int minute = 0;
   int second = 0;
+  int millisecond = 0;  // 0..999
 };
 
 // The millisecond counters and sleeps of the OS. On Windows these are

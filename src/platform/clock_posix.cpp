@@ -39,15 +39,21 @@ class PosixClock : public Clock {
   }
 
   CalendarTime localTime() override {
-    // A time that cannot be read or broken down gives a stamp at the epoch
-    // rather than garbage.
-    const time_t now = time(nullptr);
+    // The wall clock to the millisecond, as GetLocalTime gives it. Should
+    // it or the conversion fail, the stamp shows the epoch rather than
+    // garbage.
+    timespec now{};
     tm local{};
-    if (now == static_cast<time_t>(-1) || localtime_r(&now, &local) == nullptr) {
-      return CalendarTime{1970, 1, 1, 0, 0, 0};
+    if (clock_gettime(CLOCK_REALTIME, &now) != 0 || localtime_r(&now.tv_sec, &local) == nullptr) {
+      return CalendarTime{1970, 1, 1, 0, 0, 0, 0};
     }
-    return CalendarTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                        local.tm_hour,        local.tm_min,     local.tm_sec};
+    return CalendarTime{local.tm_year + 1900,
+                        local.tm_mon + 1,
+                        local.tm_mday,
+                        local.tm_hour,
+                        local.tm_min,
+                        local.tm_sec,
+                        static_cast<int>(now.tv_nsec / 1000000)};
   }
 };
 

@@ -36,7 +36,8 @@ class WinClock : public Clock {
   CalendarTime localTime() override {
     SYSTEMTIME now{};
     GetLocalTime(&now);
-    return CalendarTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+    return CalendarTime{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
+                        now.wMinute, now.wSecond, now.wMilliseconds};
   }
 
  private:

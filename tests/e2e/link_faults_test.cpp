@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <regex>
+#include <sstream>
 #include <string>
 
 #include "e2e/scale_session.h"
@@ -87,6 +89,43 @@ TEST(LinkFaults, APulledAdapterComesBackAndReadingsResume) {
 // without a mapping) is never opened instead.
 TEST(LinkFaults, AMappedPortWhoseEntryGoesAwayStaysMapped) {
   pullAndReturnTheAdapter(SIGTERM);
+}
+
+// Told as events, from a script: the loss, the failed reopen and the
+// return each get a line, in order among the polls' own, and every line
+// of the run is an event stamped to the millisecond.
+TEST(LinkFaults, EventsTellWhenThePortWentAndCameBack) {
+  ScratchDir work;
+  ScratchDir ports;
+  harness::SimProcess sim;
+  ASSERT_TRUE(startSim(sim, {"--pty", ports.file("com1"), "--kind", "two-step"}));
+  CheckerProcess checker;
+  ASSERT_TRUE(checker.startWithPipes(work.path(), ports.path(), {"--port", "com1", "--events"}));
+  const std::string reading = " reading AD stable 1.234 kg\n";
+  ASSERT_TRUE(checker.waitFor(reading)) << checker.output();
+  sim.stop();
+  for (const char* event : {" port-lost device-gone", " failed 110 device-gone",
+                            " reopen-failed 108 ", " failed 108 not-opened "}) {
+    ASSERT_TRUE(checker.waitFor(event)) << event << " in\n" << checker.output();
+  }
+  harness::SimProcess back;
+  ASSERT_TRUE(startSim(back, {"--pty", ports.file("com1"), "--kind", "two-step"}));
+  ASSERT_TRUE(checker.waitFor(" reopened after ")) << checker.output();
+  ASSERT_TRUE(checker.waitFor(reading)) << checker.output();
+  checker.signal(SIGTERM);
+  EXPECT_TRUE(checker.waitForExit().exited);
+
+  const std::string& output = checker.output();
+  std::istringstream lines(output.substr(output.find('\n', output.find("  Опрос: ")) + 1));
+  const std::regex event(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} [a-z-]+( .*)?)");
+  std::string line;
+  std::string last;
+  while (std::getline(lines, line) && line.rfind("Опросов: ", 0) != 0) {
+    EXPECT_TRUE(std::regex_match(line, event)) << line;
+    last = line;
+  }
+  EXPECT_NE(last.find(" end polls "), std::string::npos) << output;
+  EXPECT_EQ(line.rfind("Опросов: ", 0), 0U) << output;
 }
 
 // Another program that reads the same port (a forgotten terminal, a modem

@@ -42,6 +42,7 @@ void VirtualClock::advanceTo(std::uint64_t time) {
 platform::CalendarTime VirtualClock::localTime() {
   // Seconds run on from the origin; minutes and hours carry, the date stays.
   platform::CalendarTime time = origin_;
+  time.millisecond = static_cast<int>(now_ % 1000);
   std::uint64_t seconds = static_cast<std::uint64_t>(origin_.second) + now_ / 1000;
   time.second = static_cast<int>(seconds % 60);
   std::uint64_t minutes = static_cast<std::uint64_t>(origin_.minute) + seconds / 60;
