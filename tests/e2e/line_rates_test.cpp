@@ -30,8 +30,26 @@ TEST(LineRates, OnlyTheScalesRateReads) {
   EXPECT_NE(right.output.find("Опросов: 2, показаний: 2 (AD: 2), ошибок: 0."), std::string::npos)
       << right.output;
 
+  // Twice the rate: the scale hears no ENQ in what arrives, and says nothing.
   const ScriptRun wrong = runWith(work, ports, {"--port", port, "--count", "2"});
   EXPECT_TRUE(exitedWith(wrong, 1)) << wrong.output;
+  EXPECT_NE(wrong.output.find("(110: 2 (тишина: 2))"), std::string::npos) << wrong.output;
+
+  // Some 7% off: the short requests still get through, the frames come back
+  // garbled. The run says so, suggests the scan, and the trace says why each
+  // poll failed.
+  const ScriptRun nearly =
+      runWith(work, ports, {"--port", port, "--baud", "4480", "--count", "2", "--trace", "t"});
+  EXPECT_TRUE(exitedWith(nearly, 1)) << nearly.output;
+  EXPECT_NE(nearly.output.find("(110: 2 (байты без кадра: 2))"), std::string::npos)
+      << nearly.output;
+  EXPECT_NE(nearly.output.find("scalecheck --port " + port + " --detect"), std::string::npos)
+      << nearly.output;
+  const std::string trace = work.read("t");
+  for (const char* outcome : {"poll 1: failed, 110, bytes without a frame",
+                              "poll 2: failed, 110, bytes without a frame"}) {
+    EXPECT_NE(trace.find(outcome), std::string::npos) << trace;
+  }
 }
 
 // The bytes are garbled, not lost: a 4800 stream reaches a 9600 reader as
