@@ -35,10 +35,16 @@ constexpr Framing k7N2{7, parity::kNone, stop_bits::kTwo};
 constexpr Framing kScanFramings[] = {k8N1, k7E1, k7O1, k8E1, k8O1, k8N2, k7N2};
 
 // The rates a scan tries besides the written 9600, in the order tried.
-// Slow rates first: a scale found there costs most to settle (its frames
-// take longest), so they are reached soonest.
+// A stream found at a rate is settled by reading a stretch at each
+// framing, and a listen at a rate without the stream costs a stretch of
+// garbled bytes: both take longer the slower the rate. 1200 comes first,
+// so that settling there still ends within 5 s; then the fast rates,
+// cheapest to pass, down to the slow ones. (Measured over the grid with
+// the line model: a stream found in 2.3 s on average, 4.8 s at worst;
+// the slowest rates last gave 1.9 s and 5.9 s; rates do not change how
+// long a scale that is asked takes.)
 constexpr std::int32_t kWrittenRate = 9600;
-constexpr std::int32_t kOtherScanRates[] = {1200, 2400, 4800, 19200, 38400, 57600, 115200};
+constexpr std::int32_t kOtherScanRates[] = {1200, 115200, 57600, 38400, 19200, 4800, 2400};
 
 // One setting of a serial line.
 struct LineSetting {

@@ -139,17 +139,24 @@ class Scan {
     link_.clock().sleep((kRealignCharacters * bits * 1000 + rate - 1) / rate);
   }
 
+  // Polls the ways of the probe. While only listening, a line that stayed
+  // quiet is listened to again as long as a slow stream may stay quiet,
+  // and a short burst of text that made no frame (a slow stream's frame
+  // whose beginning came before the listening) once more.
   void pollUntilTold(ProbeOutcome& outcome) {
     const platform::Deadline quiet(link_.clock(), kQuietWithoutStreamMs);
-    for (;;) {
+    for (bool again = false;; again = true) {
       if (pollOnce(outcome, outcome.probe.ways, outcome.reading)) {
         outcome.read = true;
         outcome.readings = 1;
         return;
       }
-      const bool listenOn = outcome.probe.ways == PollWays::kStreamOnly &&
-                            outcome.heard.bytesHeard == 0 && !quiet.passed();
-      if (ended() || !listenOn) return;
+      if (ended() || outcome.probe.ways != PollWays::kStreamOnly) return;
+      const PollReport& heard = outcome.heard;
+      const bool silent = heard.bytesHeard == 0 && !quiet.passed();
+      const bool frameCut = !again && heard.cause == PollCause::kFrameRejected &&
+                            heard.bytesHeard < kStreamCaptureBytes;
+      if (!silent && !frameCut) return;
     }
   }
 
@@ -186,10 +193,9 @@ class Scan {
 
   // The other framings at the rate of `hit`, tried the way it read; one
   // reading says whether one reads alike. The one chosen then counts only
-  // once a poll as a run makes it agrees: the same way (a stream read
-  // between requests would pass for their reply) and the same form of
-  // frame (one garbled frame that happens to parse is no scale). False
-  // when none does.
+  // once a second poll agrees: the same way (a stream read between
+  // requests would pass for their reply) and the same form of frame (one
+  // garbled frame that happens to parse is no scale). False when none does.
   bool settle(const ProbeOutcome& hit) {
     const AcquisitionMode mode = hit.reading.acquisitionMode;
     std::vector<ProbeOutcome> readers{hit};
@@ -206,7 +212,10 @@ class Scan {
                      });
     std::vector<ProbeOutcome>::iterator chosen;
     while ((chosen = choose(readers)) != readers.end() && !confirmed(*chosen) && !ended()) {
-      const ProbeOutcome again = probe(Probe{chosen->probe.line, PollWays::kAll});
+      // A stream is listened to again; a reply asked for once more as a run
+      // asks, listening first.
+      const PollWays ways = mode == AcquisitionMode::kStream ? PollWays::kStreamOnly : PollWays::kAll;
+      const ProbeOutcome again = probe(Probe{chosen->probe.line, ways});
       if (again.read && alike(again.reading, chosen->reading)) {
         ++chosen->readings;
         chosen->reading = again.reading;
