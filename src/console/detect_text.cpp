@@ -22,6 +22,7 @@ constexpr auto kParityErrors = cp1251(", ошибки чётности");
 constexpr auto kFrameErrors = cp1251(", ошибки кадра");
 constexpr auto kReading = cp1251(" - показание ");
 constexpr auto kNotApplied = cp1251(": порт не принял эти настройки");
+constexpr auto kCut = cp1251(" - прервано");
 constexpr auto kFound = cp1251("\r\nНайдено: ");
 constexpr auto kWay = cp1251(", способ ");
 constexpr auto kStreamWay = cp1251(" (весы передают сами)");
@@ -91,6 +92,7 @@ std::string heardText(const ProbeOutcome& outcome) {
   if (outcome.lineErrors.parity > 0) text += kParityErrors.c_str();
   if (outcome.lineErrors.frame > 0 || outcome.lineErrors.breaks > 0) text += kFrameErrors.c_str();
   if (outcome.read) return text + kReading.c_str() + wayName(outcome.reading.acquisitionMode);
+  if (outcome.cut) return text + kCut.c_str();
   const std::string cause = causeName(heard.cause, heard.rejection);
   return cause.empty() ? text : text + " - " + cause;
 }

@@ -123,7 +123,8 @@ class Scan {
       if (serial_ && probe.ways != PollWays::kRequestsOnly && !aligned) realign(probe.line);
       pollUntilTold(outcome);
       outcome.lineErrors = link_.transport().takeLineErrors();
-      count(outcome);
+      outcome.cut = stop_.stopped();
+      if (!outcome.cut) count(outcome);
     }
     alignedRate_ = outcome.read ? probe.line.baudRate : 0;
     tried_.push_back(outcome);
@@ -229,6 +230,13 @@ class Scan {
 
   static bool confirmed(const ProbeOutcome& reader) { return reader.readings >= 2; }
 
+  // What counts for a verdict: a confirmed reading; once the scan was
+  // stopped, also a request's reply (a stream still needs its two frames).
+  bool established(const ProbeOutcome& reader) const {
+    return confirmed(reader) ||
+           (ended() && reader.read && reader.reading.acquisitionMode != AcquisitionMode::kStream);
+  }
+
   static std::size_t framingRank(const Framing& framing) {
     return static_cast<std::size_t>(
         std::find(std::begin(kScanFramings), std::end(kScanFramings), framing) -
@@ -244,13 +252,14 @@ class Scan {
     return cleanOne != readers.end() ? cleanOne : readers.begin();
   }
 
-  // The choice among `readers`, of those confirmed (the first choice may
-  // not be, when the scan was stopped); the others read alike.
-  bool decide(std::vector<ProbeOutcome> readers) {
-    std::vector<ProbeOutcome> confirmedOnes;
-    std::copy_if(readers.begin(), readers.end(), std::back_inserter(confirmedOnes), confirmed);
-    const auto chosen = choose(confirmedOnes);
-    if (chosen == confirmedOnes.end()) return false;
+  // The choice among `readers`, of those established (the first choice
+  // may not be, when the scan was stopped); the others read alike.
+  bool decide(const std::vector<ProbeOutcome>& readers) {
+    std::vector<ProbeOutcome> counted;
+    std::copy_if(readers.begin(), readers.end(), std::back_inserter(counted),
+                 [this](const ProbeOutcome& reader) { return established(reader); });
+    const auto chosen = choose(counted);
+    if (chosen == counted.end()) return false;
     result_.found = true;
     result_.verdict.line = chosen->probe.line;
     result_.verdict.reading = chosen->reading;

@@ -15,6 +15,7 @@ namespace scalecheck {
 struct ProbeOutcome {
   Probe probe;
   bool applied = true;  // the port took the settings
+  bool cut = false;     // given up when the scan was stopped
   // Whole frames were read: a reply, or as many stream frames as asked
   // for, all alike (same way, unit and number format).
   bool read = false;
@@ -40,7 +41,7 @@ struct ScanResult {
   ScanVerdict verdict;
   bool stopped = false;  // the listener asked to stop
   bool lost = false;     // the device or the connection went away
-  std::uint32_t probes = 0;          // settings the port took and that were polled
+  std::uint32_t probes = 0;          // settings the port took and that were polled to the end
   std::uint32_t probesHeard = 0;     // of them, those at which bytes came
   std::uint32_t probesAnswered = 0;  // those at which ACK or NAK came
 };

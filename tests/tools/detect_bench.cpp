@@ -45,23 +45,6 @@ double seconds(std::uint64_t ms) {
   return static_cast<double>(ms) / 1000.0;
 }
 
-// A scale of the grid: found when the verdict names its rate and its
-// framing, or a framing that reads it alike with its own among those
-// listed (8N1 and 8N2 cannot be told apart); polls when a run at the
-// verdict's settings reads it the scale's way.
-struct GridCase {
-  sim::SimOptions scale;
-  LineSetting line;
-  AcquisitionMode way;
-};
-
-bool foundRight(const GridCase& grid, const ScanResult& result) {
-  if (!result.found || result.verdict.line.baudRate != grid.line.baudRate) return false;
-  if (result.verdict.line.framing == grid.line.framing) return true;
-  return std::any_of(result.verdict.alike.begin(), result.verdict.alike.end(),
-                     [&grid](const ProbeOutcome& other) { return other.probe.line == grid.line; });
-}
-
 struct Row {
   std::string name;
   std::vector<std::uint64_t> times;
@@ -95,25 +78,28 @@ Row gridRow(const std::string& name, sim::SimOptions base, AcquisitionMode way,
   std::uint64_t worst = 0;
   for (const std::int32_t rate : kGridRates) {
     for (const Framing& framing : kScanFramings) {
-      GridCase grid{scaleOptions(base.kind, rate, framing), LineSetting{rate, framing}, way};
-      grid.scale.intervalMs = base.intervalMs;
-      grid.scale.strict = base.strict;
-      const LineModelScan scan = scanOnLineModel(grid.scale, {}, plan);
-      const bool found = foundRight(grid, scan.result);
+      sim::SimOptions scale = scaleOptions(base.kind, rate, framing);
+      scale.intervalMs = base.intervalMs;
+      scale.strict = base.strict;
+      const LineSetting line{rate, framing};
+      const LineModelScan scan = scanOnLineModel(scale, {}, plan);
+      // Found: the verdict names the scale; polls: a run at its settings
+      // reads the scale its way.
+      const bool found = namesTheScale(scan.result, line);
       WeightReading reading;
       const bool polls = scan.result.found &&
-                         pollsOnLineModel(grid.scale, scan.result.verdict.line, reading) &&
+                         pollsOnLineModel(scale, scan.result.verdict.line, reading) &&
                          reading.acquisitionMode == way;
       row.found += found ? 1 : 0;
       row.polls += polls ? 1 : 0;
       row.times.push_back(scan.elapsedMs);
       if (scan.elapsedMs >= worst) {
         worst = scan.elapsedMs;
-        row.worstAt = settingName(grid.line);
+        row.worstAt = settingName(line);
       }
       if (verbose) {
         std::printf("  %-26s %-10s %8.2f s  %zu settings  -> %s%s%s\n", name.c_str(),
-                    settingName(grid.line).c_str(), seconds(scan.elapsedMs), scan.probes.size(),
+                    settingName(line).c_str(), seconds(scan.elapsedMs), scan.probes.size(),
                     scan.result.found ? settingName(scan.result.verdict.line).c_str() : "nothing",
                     found ? "" : "  NOT FOUND", polls ? "" : "  DOES NOT POLL");
       }

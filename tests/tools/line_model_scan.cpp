@@ -1,5 +1,6 @@
 #include "tools/line_model_scan.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -54,6 +55,13 @@ LineModelScan scanOnLineModel(const std::optional<sim::SimOptions>& scale,
   scan.result = scanLineSettings(link, recorder, plan);
   scan.elapsedMs = fake.clock.now() - start;
   return scan;
+}
+
+bool namesTheScale(const ScanResult& result, const LineSetting& line) {
+  if (!result.found || result.verdict.line.baudRate != line.baudRate) return false;
+  if (result.verdict.line.framing == line.framing) return true;
+  return std::any_of(result.verdict.alike.begin(), result.verdict.alike.end(),
+                     [&line](const ProbeOutcome& other) { return other.probe.line == line; });
 }
 
 bool pollsOnLineModel(const sim::SimOptions& scale, const LineSetting& line,

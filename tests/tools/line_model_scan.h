@@ -24,6 +24,11 @@ LineModelScan scanOnLineModel(const std::optional<sim::SimOptions>& scale,
                               std::vector<std::string> rawFrames = {},
                               const ScanPlan& plan = ScanPlan());
 
+// Whether `result` names the scale at `line`: its rate, and its framing
+// or one that reads it alike with its own listed among those (8N1 and 8N2
+// cannot be told apart).
+bool namesTheScale(const ScanResult& result, const LineSetting& line);
+
 // One poll by a fresh link at `line` of the same scale; true with a reading.
 bool pollsOnLineModel(const sim::SimOptions& scale, const LineSetting& line,
                       WeightReading& reading);
