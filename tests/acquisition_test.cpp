@@ -81,7 +81,8 @@ TEST(PollWays, ListeningOnlyOrAskingOnly) {
   } cases[] = {
       {PollWays::kStreamOnly, false, AcquisitionMode::kNone, "", 200},
       {PollWays::kStreamOnly, true, AcquisitionMode::kStream, "", 8 + 44},
-      {PollWays::kRequestsOnly, false, AcquisitionMode::kTwoStep, "\x05\x11", 2 + 128 + 80 + 2 + 168 + 80},
+      {PollWays::kRequestsOnly, false, AcquisitionMode::kTwoStep, "\x05\x11",
+       2 + 128 + 80 + 2 + 168 + 80},
   };
   for (const auto& row : cases) {
     FakeServices fake;

@@ -64,9 +64,9 @@ TEST(ScanPlan, OrderFollowsWhatIsHeard) {
       {"bytes unasked",
        streamSomewhere,
        63,
-       {"9600 8N1 all", "9600 7E1 all", "1200 7E1 listen", "115200 7E1 listen",
-        "57600 7E1 listen", "38400 7E1 listen", "19200 7E1 listen", "4800 7E1 listen",
-        "2400 7E1 listen", "1200 7E1 ask"}},
+       {"9600 8N1 all", "9600 7E1 all", "1200 7E1 listen", "115200 7E1 listen", "57600 7E1 listen",
+        "38400 7E1 listen", "19200 7E1 listen", "4800 7E1 listen", "2400 7E1 listen",
+        "1200 7E1 ask"}},
       // Something at 4800 understood ENQ: its other framings come next.
       {"an ACK at 4800",
        ackAt4800,

@@ -92,8 +92,9 @@ TEST_F(SerialTransportTest, ChangingTheLineSettingsKeepsThePortOpen) {
                                             SerialCall::kGetTimeouts, SerialCall::kSetTimeouts,
                                             SerialCall::kPurge, SerialCall::kClearError}));
   const platform::CommState& state = fake.serial.state;
-  EXPECT_EQ(std::vector<std::uint32_t>({state.baudRate, state.byteSize, state.parity, state.stopBits}),
-            std::vector<std::uint32_t>({1200, 8, 0, 2}));
+  EXPECT_EQ(
+      std::vector<std::uint32_t>({state.baudRate, state.byteSize, state.parity, state.stopBits}),
+      std::vector<std::uint32_t>({1200, 8, 0, 2}));
   EXPECT_EQ(link.settings().baudRate, 1200);
   EXPECT_EQ(link.transport().takeLineErrors().parity, 0U);
   fake.serial.failNext(SerialCall::kSetState);

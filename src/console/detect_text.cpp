@@ -39,12 +39,12 @@ constexpr auto kNoneClean =
     cp1251(".\r\nБез ошибок чётности и кадра не читают никакие: выбраны первые по порядку.");
 constexpr auto kCommand = cp1251("\r\nОпрос с этими настройками: ");
 constexpr auto kNotFound = cp1251("\r\nВесы не найдены: ");
-constexpr auto kSilentEverywhere =
-    cp1251(" - тишина. Проверьте кабель (его разводку: прямой или нуль-модемный), порт и "
-           "питание весов.");
-constexpr auto kBytesEverywhere =
-    cp1251(" приходят байты, но ни одного кадра: похоже, весы говорят на другом протоколе, "
-           "или в линии помехи.");
+constexpr auto kSilentEverywhere = cp1251(
+    " - тишина. Проверьте кабель (его разводку: прямой или нуль-модемный), порт и "
+    "питание весов.");
+constexpr auto kBytesEverywhere = cp1251(
+    " приходят байты, но ни одного кадра: похоже, весы говорят на другом протоколе, "
+    "или в линии помехи.");
 constexpr auto kSettingsTried = cp1251("на всех проверенных настройках (");
 constexpr auto kBytesSomewhere = cp1251("байты приходили на ");
 constexpr auto kOutOf = cp1251(" настройках из ");
@@ -65,14 +65,6 @@ const char* waysText(PollWays ways) {
       break;
   }
   return kListenAndAsk.c_str();
-}
-
-LinkSettings withLine(LinkSettings settings, const LineSetting& line) {
-  settings.baudRate = line.baudRate;
-  settings.dataBits = line.framing.dataBits;
-  settings.parity = line.framing.parity;
-  settings.stopBits = line.framing.stopBits;
-  return settings;
 }
 
 std::string settingText(const LinkSettings& link, const LineSetting& line) {
@@ -139,7 +131,8 @@ std::string alikeText(const ScanVerdict& verdict, const LinkSettings& link) {
 // What was heard over the settings tried, for a scan that found nothing.
 std::string heardOverall(const ScanResult& result) {
   const std::string tried = std::to_string(result.probes);
-  if (result.probesHeard == 0) return kSettingsTried.c_str() + tried + ")" + kSilentEverywhere.c_str();
+  if (result.probesHeard == 0)
+    return kSettingsTried.c_str() + tried + ")" + kSilentEverywhere.c_str();
   if (result.probesHeard == result.probes) {
     return kSettingsTried.c_str() + tried + ")" + kBytesEverywhere.c_str();
   }
@@ -195,11 +188,11 @@ std::string portOption(const LinkSettings& settings) {
 }
 
 std::string pollCommandFor(const LinkSettings& link, const LineSetting& line) {
-  const std::string command = "scalecheck " + shownName(portOption(link));
+  std::string command = "scalecheck " + shownName(portOption(link));
   if (link.mode == LinkMode::kTcp) return command;
   const char* parity = line.framing.parity == parity::kEven  ? "even"
                        : line.framing.parity == parity::kOdd ? "odd"
-                                                              : "none";
+                                                             : "none";
   return command + " --baud " + std::to_string(line.baudRate) + " --data " +
          std::to_string(line.framing.dataBits) + " --parity " + parity + " --stop " +
          (line.framing.stopBits == stop_bits::kTwo ? "2" : "1");

@@ -4,6 +4,14 @@
 
 namespace scalecheck {
 
+LinkSettings withLine(LinkSettings settings, const LineSetting& line) {
+  settings.baudRate = line.baudRate;
+  settings.dataBits = line.framing.dataBits;
+  settings.parity = line.framing.parity;
+  settings.stopBits = line.framing.stopBits;
+  return settings;
+}
+
 ScanPlan::ScanPlan(const std::vector<std::int32_t>& rates) {
   const auto add = [this](std::int32_t rate, const Framing& framing, PollWays ways) {
     queue_.push_back(Probe{LineSetting{rate, framing}, ways});

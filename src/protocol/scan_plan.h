@@ -56,6 +56,9 @@ struct LineSetting {
   }
 };
 
+// `settings` with the rate and framing of `line`.
+LinkSettings withLine(LinkSettings settings, const LineSetting& line);
+
 // One step of a scan: a setting, and the ways tried at it.
 struct Probe {
   LineSetting line;

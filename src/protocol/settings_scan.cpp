@@ -115,7 +115,7 @@ class Scan {
   ProbeOutcome probe(const Probe& probe) {
     ProbeOutcome outcome;
     outcome.probe = probe;
-    if (serial_) outcome.applied = link_.changeLineSettings(settingsFor(probe.line));
+    if (serial_) outcome.applied = link_.changeLineSettings(withLine(link_.settings(), probe.line));
     if (outcome.applied) {
       // A receiver that read frames at this rate a moment ago still starts
       // its characters at the right edges.
@@ -175,15 +175,6 @@ class Scan {
     if (outcome.heard.ackSeen || outcome.heard.nakSeen) ++result_.probesAnswered;
   }
 
-  LinkSettings settingsFor(const LineSetting& line) const {
-    LinkSettings settings = link_.settings();
-    settings.baudRate = line.baudRate;
-    settings.dataBits = line.framing.dataBits;
-    settings.parity = line.framing.parity;
-    settings.stopBits = line.framing.stopBits;
-    return settings;
-  }
-
   // A setting already polled the way `mode` without a reading.
   bool knownNotToRead(const LineSetting& line, AcquisitionMode mode) const {
     return std::any_of(tried_.begin(), tried_.end(), [&](const ProbeOutcome& outcome) {
@@ -215,7 +206,8 @@ class Scan {
     while ((chosen = choose(readers)) != readers.end() && !confirmed(*chosen) && !ended()) {
       // A stream is listened to again; a reply asked for once more as a run
       // asks, listening first.
-      const PollWays ways = mode == AcquisitionMode::kStream ? PollWays::kStreamOnly : PollWays::kAll;
+      const PollWays ways =
+          mode == AcquisitionMode::kStream ? PollWays::kStreamOnly : PollWays::kAll;
       const ProbeOutcome again = probe(Probe{chosen->probe.line, ways});
       if (again.read && alike(again.reading, chosen->reading)) {
         ++chosen->readings;
@@ -246,9 +238,8 @@ class Scan {
   // The first in `readers` (in framing order) read without line errors,
   // else the first.
   static std::vector<ProbeOutcome>::iterator choose(std::vector<ProbeOutcome>& readers) {
-    const auto cleanOne = std::find_if(readers.begin(), readers.end(), [](const ProbeOutcome& r) {
-      return clean(r.lineErrors);
-    });
+    const auto cleanOne = std::find_if(readers.begin(), readers.end(),
+                                       [](const ProbeOutcome& r) { return clean(r.lineErrors); });
     return cleanOne != readers.end() ? cleanOne : readers.begin();
   }
 

@@ -39,8 +39,8 @@ struct ScanVerdict {
 struct ScanResult {
   bool found = false;
   ScanVerdict verdict;
-  bool stopped = false;  // the listener asked to stop
-  bool lost = false;     // the device or the connection went away
+  bool stopped = false;              // the listener asked to stop
+  bool lost = false;                 // the device or the connection went away
   std::uint32_t probes = 0;          // settings the port took and that were polled to the end
   std::uint32_t probesHeard = 0;     // of them, those at which bytes came
   std::uint32_t probesAnswered = 0;  // those at which ACK or NAK came

@@ -23,7 +23,9 @@ struct DetectCase {
   const char* way;
 };
 
-void PrintTo(const DetectCase& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const DetectCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 // A scan of every setting of a silent port takes under a minute; the
 // safety bound of a run is well above it.
@@ -83,14 +85,19 @@ TEST_P(Detect, NamesTheScalesRateAndWayOrNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scales, Detect,
-    ::testing::Values(
-        DetectCase{"Stream4800", {"--kind", "stream", "--baud", "4800"},
-                   "--baud 4800 --data 8 --parity none --stop 1", "~22"},
-        DetectCase{"TwoStep19200", {"--kind", "two-step", "--baud", "19200"},
-                   "--baud 19200 --data 8 --parity none --stop 1", "AD"},
-        DetectCase{"Combined1200", {"--kind", "combined", "--baud", "1200"},
-                   "--baud 1200 --data 8 --parity none --stop 1", "ad"},
-        DetectCase{"Silent", {"--fault", "silence"}, "", ""}),
+    ::testing::Values(DetectCase{"Stream4800",
+                                 {"--kind", "stream", "--baud", "4800"},
+                                 "--baud 4800 --data 8 --parity none --stop 1",
+                                 "~22"},
+                      DetectCase{"TwoStep19200",
+                                 {"--kind", "two-step", "--baud", "19200"},
+                                 "--baud 19200 --data 8 --parity none --stop 1",
+                                 "AD"},
+                      DetectCase{"Combined1200",
+                                 {"--kind", "combined", "--baud", "1200"},
+                                 "--baud 1200 --data 8 --parity none --stop 1",
+                                 "ad"},
+                      DetectCase{"Silent", {"--fault", "silence"}, "", ""}),
     [](const ::testing::TestParamInfo<DetectCase>& row) { return std::string(row.param.name); });
 
 }  // namespace

@@ -31,16 +31,6 @@ const char kUsage[] =
     "           by the wall clock (about a minute, most of it the quiet port)\n"
     "  -v       every case\n";
 
-std::string framingName(const Framing& framing) {
-  static constexpr char kParities[] = "NOEMS";
-  return std::to_string(framing.dataBits) + kParities[framing.parity] +
-         (framing.stopBits == stop_bits::kTwo ? "2" : "1");
-}
-
-std::string settingName(const LineSetting& line) {
-  return std::to_string(line.baudRate) + " " + framingName(line.framing);
-}
-
 double seconds(std::uint64_t ms) {
   return static_cast<double>(ms) / 1000.0;
 }
@@ -123,7 +113,8 @@ Row noScaleRow(const std::string& name, const std::vector<std::optional<sim::Sim
                const std::vector<std::vector<std::string>>& frames, const ScanPlan& plan) {
   Row row{name, {}, 0, 0, 0, ""};
   for (std::size_t i = 0; i < scales.size(); ++i) {
-    const LineModelScan scan = scanOnLineModel(scales[i], i < frames.size() ? frames[i] : std::vector<std::string>{}, plan);
+    const LineModelScan scan = scanOnLineModel(
+        scales[i], i < frames.size() ? frames[i] : std::vector<std::string>{}, plan);
     row.times.push_back(scan.elapsedMs);
     row.verdicts += scan.result.found ? 1 : 0;
   }
@@ -192,7 +183,7 @@ void virtualClockRuns(const std::vector<std::int32_t>& rates, bool verbose) {
 // scalecheck --detect against scale-sim on a pseudo-terminal.
 void ptyRuns() {
   std::printf("\nscalecheck --detect against scale-sim on a pseudo-terminal (wall clock)\n");
-  std::printf("%-34s %-44s %8s %5s\n", "scale-sim", "verdict", "time", "exit");
+  std::printf("%-36s %-46s %8s %5s\n", "scale-sim", "verdict", "time", "exit");
   const std::vector<std::vector<std::string>> kScales = {
       {"--kind", "stream", "--baud", "4800"},
       {"--kind", "stream", "--baud", "1200", "--stop", "2"},
@@ -215,8 +206,8 @@ void ptyRuns() {
     }
     const auto start = std::chrono::steady_clock::now();
     std::string output;
-    const harness::ExitStatus status =
-        harness::runToEnd(SCALECHECK_PATH, {"--port", link, "--detect"}, harness::Deadline(120000), output);
+    const harness::ExitStatus status = harness::runToEnd(
+        SCALECHECK_PATH, {"--port", link, "--detect"}, harness::Deadline(120000), output);
     const long long ms = harness::millisecondsSince(start);
     // The options of the command the verdict prints, after the port.
     const std::string command = "scalecheck --port " + link + " ";
@@ -228,7 +219,7 @@ void ptyRuns() {
     }
     std::string shown;
     for (const std::string& option : options) shown += option + " ";
-    std::printf("%-34s %-44s %6.2f s %5d\n", shown.c_str(), verdict.c_str(),
+    std::printf("%-36s %-46s %6.2f s %5d\n", shown.c_str(), verdict.c_str(),
                 static_cast<double>(ms) / 1000.0, status.exited ? status.code : -1);
     sim.stop();
   }

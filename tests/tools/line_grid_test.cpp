@@ -32,12 +32,6 @@ int bitsOf(const Framing& framing) {
          (framing.stopBits == stop_bits::kTwo ? 2 : 1);
 }
 
-std::string nameOf(std::int32_t rate, const Framing& framing) {
-  static constexpr char kParities[] = "NOEMS";
-  return std::to_string(rate) + " " + std::to_string(framing.dataBits) +
-         kParities[framing.parity] + (framing.stopBits == stop_bits::kTwo ? "2" : "1");
-}
-
 // A framing under which a scale at `scale` gives no reading. A receiver
 // with longer characters than the sender's loses step in a frame sent back
 // to back (its stop sample falls in the next start bit); shorter ones
@@ -61,7 +55,8 @@ TEST_P(LineGrid, RightSettingsReadAndWrongOnesDoNot) {
       index + 1 < std::size(kRates) ? kRates[index + 1] : kRates[index - 1];
   for (const Framing& framing : kScanFramings) {
     for (const Way& way : kWays) {
-      SCOPED_TRACE(nameOf(rate, framing) + " way " + std::to_string(static_cast<int>(way.mode)));
+      SCOPED_TRACE(settingName({rate, framing}) + " way " +
+                   std::to_string(static_cast<int>(way.mode)));
       const sim::SimOptions scale = scaleOptions(way.kind, rate, framing);
       WeightReading reading;
       ASSERT_TRUE(pollsOnLineModel(scale, LineSetting{rate, framing}, reading));
@@ -71,7 +66,7 @@ TEST_P(LineGrid, RightSettingsReadAndWrongOnesDoNot) {
           << "at " << otherRate;
       if (const std::optional<Framing> wrong = incompatibleWith(framing, way.kind)) {
         EXPECT_FALSE(pollsOnLineModel(scale, LineSetting{rate, *wrong}, reading))
-            << "as " << nameOf(rate, *wrong);
+            << "as " << settingName({rate, *wrong});
       }
     }
   }
@@ -83,13 +78,12 @@ TEST_P(LineGrid, AScanFindsTheSettingsThatRead) {
   const std::int32_t rate = kRates[GetParam()];
   for (const Framing& framing : kScanFramings) {
     for (const Way& way : kWays) {
-      SCOPED_TRACE(nameOf(rate, framing) + " way " + std::to_string(static_cast<int>(way.mode)));
+      SCOPED_TRACE(settingName({rate, framing}) + " way " +
+                   std::to_string(static_cast<int>(way.mode)));
       const sim::SimOptions scale = scaleOptions(way.kind, rate, framing);
       const LineModelScan scan = scanOnLineModel(scale);
       ASSERT_TRUE(namesTheScale(scan.result, LineSetting{rate, framing}))
-          << (scan.result.found ? nameOf(scan.result.verdict.line.baudRate,
-                                         scan.result.verdict.line.framing)
-                                : "nothing");
+          << (scan.result.found ? settingName(scan.result.verdict.line) : "nothing");
       EXPECT_EQ(scan.result.verdict.reading.acquisitionMode, way.mode);
       WeightReading reading;
       ASSERT_TRUE(pollsOnLineModel(scale, scan.result.verdict.line, reading));

@@ -21,16 +21,14 @@ class Recorder final : public ScanListener {
   std::vector<ProbeOutcome>& probes_;
 };
 
-LinkSettings settingsAt(const LineSetting& line) {
-  LinkSettings settings = serialLinkSettings();
-  settings.baudRate = line.baudRate;
-  settings.dataBits = line.framing.dataBits;
-  settings.parity = line.framing.parity;
-  settings.stopBits = line.framing.stopBits;
-  return settings;
-}
-
 }  // namespace
+
+std::string settingName(const LineSetting& line) {
+  static constexpr char kParities[] = "NOEMS";
+  const Framing& framing = line.framing;
+  return std::to_string(line.baudRate) + " " + std::to_string(framing.dataBits) +
+         kParities[framing.parity] + (framing.stopBits == stop_bits::kTwo ? "2" : "1");
+}
 
 sim::SimOptions scaleOptions(sim::ScaleKind kind, std::int32_t rate, const Framing& framing) {
   sim::SimOptions options;
@@ -68,7 +66,7 @@ bool pollsOnLineModel(const sim::SimOptions& scale, const LineSetting& line,
                       WeightReading& reading) {
   FakeServices fake;
   LineModelScale peer(fake.serial, scale);
-  ScaleLink link(settingsAt(line), fake.services);
+  ScaleLink link(withLine(serialLinkSettings(), line), fake.services);
   return link.open() && pollReading(link, reading);
 }
 

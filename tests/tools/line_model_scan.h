@@ -33,6 +33,9 @@ bool namesTheScale(const ScanResult& result, const LineSetting& line);
 bool pollsOnLineModel(const sim::SimOptions& scale, const LineSetting& line,
                       WeightReading& reading);
 
+// "4800 7E1".
+std::string settingName(const LineSetting& line);
+
 // The scale's options for a way and its line.
 sim::SimOptions scaleOptions(sim::ScaleKind kind, std::int32_t rate, const Framing& framing);
 
