@@ -76,10 +76,12 @@ TEST_F(SerialTransportTest, OpenConfiguresThePortAndKeepsTheDriversOtherSettings
 }
 
 // Other settings go onto the port held as open put them there, without
-// closing it; errors of bytes taken before belong to the settings before.
-// Settings the port refuses fail the change, and the port stays.
+// closing it; errors of bytes taken before, and a stream heard before,
+// belong to the settings before. Settings the port refuses fail the
+// change, and the port stays.
 TEST_F(SerialTransportTest, ChangingTheLineSettingsKeepsThePortOpen) {
   openLink();
+  link.streamMemory().streaming = true;
   LinkSettings line = link.settings();
   line.baudRate = 1200;
   line.dataBits = 8;
@@ -97,6 +99,7 @@ TEST_F(SerialTransportTest, ChangingTheLineSettingsKeepsThePortOpen) {
       std::vector<std::uint32_t>({1200, 8, 0, 2}));
   EXPECT_EQ(link.settings().baudRate, 1200);
   EXPECT_EQ(link.transport().takeLineErrors().parity, 0U);
+  EXPECT_FALSE(link.streamMemory().streaming);
   fake.serial.failNext(SerialCall::kSetState);
   EXPECT_FALSE(link.changeLineSettings(serialSettings()));
   EXPECT_TRUE(link.transport().isOpen());

@@ -36,7 +36,7 @@ constexpr auto kChosenClean =
 constexpr auto kNoErrorsReported =
     cp1251(".\r\nОб ошибках чётности и кадра драйвер не сообщает: выбраны первые по порядку.");
 constexpr auto kNoneClean =
-    cp1251(".\r\nБез ошибок чётности и кадра не читают никакие: выбраны первые по порядку.");
+    cp1251(".\r\nВсе они читают с ошибками чётности или кадра: выбраны первые по порядку.");
 constexpr auto kCommand = cp1251("\r\nОпрос с этими настройками: ");
 constexpr auto kNotFound = cp1251("\r\nВесы не найдены: ");
 constexpr auto kSilentEverywhere = cp1251(
