@@ -69,6 +69,40 @@ TEST_F(AcquisitionTest, ATwoStepScaleAnswersEnqWithAckThenDc1WithAFrame) {
   EXPECT_EQ(fake.clock.now() - start, 200U + 2 + 128 + 80 + 2 + 168 + 80);
 }
 
+// A poll limited to listening asks nothing; one limited to asking does not
+// spend the 200 ms of listening first.
+TEST(PollWays, ListeningOnlyOrAskingOnly) {
+  const struct {
+    PollWays ways;
+    bool streams;
+    AcquisitionMode mode;  // kNone: no reading
+    const char* written;
+    std::uint64_t ms;
+  } cases[] = {
+      {PollWays::kStreamOnly, false, AcquisitionMode::kNone, "", 200},
+      {PollWays::kStreamOnly, true, AcquisitionMode::kStream, "", 8 + 44},
+      {PollWays::kRequestsOnly, false, AcquisitionMode::kTwoStep, "\x05\x11",
+       2 + 128 + 80 + 2 + 168 + 80},
+  };
+  for (const auto& row : cases) {
+    FakeServices fake;
+    ScaleLink link(testing::serialLinkSettings(), fake.services);
+    ASSERT_TRUE(link.open());
+    if (row.streams) {
+      ScriptedScale::stream(fake.serial, kFrame);
+    } else {
+      ScriptedScale().twoStep(fake.serial, kFrame);
+    }
+    WeightReading reading;
+    PollReport report;
+    const std::uint64_t start = fake.clock.now();
+    EXPECT_EQ(pollReading(link, reading, report, row.ways), row.mode != AcquisitionMode::kNone);
+    EXPECT_EQ(report.mode, row.mode);
+    EXPECT_EQ(fake.serial.written, row.written);
+    EXPECT_EQ(fake.clock.now() - start, row.ms);
+  }
+}
+
 TEST_F(AcquisitionTest, AnythingButASingleAckFallsThroughToTheCombinedRequest) {
   const std::string answers[] = {std::string(1, kNak), std::string{kAck, kAck}, ""};
   for (const std::string& answer : answers) {

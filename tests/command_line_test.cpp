@@ -25,6 +25,7 @@ std::string described(const CommandLine& line) {
   }
   if (line.pollLimit != 0) text += " count " + std::to_string(line.pollLimit);
   if (!line.tracePath.empty()) text += " trace " + line.tracePath;
+  if (line.action == ProgramAction::kDetect) text += " detect";
   return text;
 }
 
@@ -60,10 +61,12 @@ TEST(CommandLine, RunsTakeTheirLinkFromTheOptions) {
       {{"--tcp", "255.255.255.255:65535"}, "tcp 255.255.255.255:65535"},
       {{"--tcp", "scale-in-the-far-warehouse.example.com:4001"},
        "tcp scale-in-the-far-warehouse.example.com:4001"},
+      {{"--detect", "--port", "com3"}, "com3 9600,None,8,1 detect"},
+      {{"--tcp", "10.0.0.5:4001", "--detect"}, "tcp 10.0.0.5:4001 detect"},
   };
   for (const auto& [arguments, run] : cases) {
     const CommandLine line = parseCommandLine(arguments);
-    EXPECT_EQ(line.action, ProgramAction::kPoll)
+    EXPECT_NE(line.action, ProgramAction::kUsageError)
         << platform::cp1251ToUtf8(line.error.data(), line.error.size());
     EXPECT_EQ(described(line), run);
   }
@@ -96,6 +99,11 @@ TEST(CommandLine, MistakesSayWhatIsWrong) {
       {{"--tcp", "1.2.3.4:65536"}, "«1.2.3.4:65536»"},
       {{"--tcp", ":4001"}, "«:4001»"},
       {{"--tcp", std::string(254, 'a') + ":4001"}, "у --tcp неверное значение «aaa"},
+      {{"--detect"}, "укажите --port ПОРТ или --tcp АДРЕС:ПОРТ"},
+      {{"--port", "com1", "--detect", "--baud", "4800"},
+       "--baud не сочетается с --detect: он подбирает настройки сам"},
+      {{"--port", "com1", "--detect", "--count", "2"}, "--count не сочетается с --detect"},
+      {{"--port", "com1", "--detect=yes"}, "--detect пишется без значения"},
       {{"--port", "com1", "--count", "\x1b[2J\x7F"}, "«?[2J?»"},
       {{"--port", std::string(100, '9')}, "«" + std::string(64, '9') + "...»"},
   };

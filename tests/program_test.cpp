@@ -97,6 +97,12 @@ TEST(Program, ExitStatusSaysHowTheRunWent) {
        kExitNotOpened,
        noDevice,
        noDevice.size() - 2},
+      {"no device to scan",
+       {"--port", "/dev/ttyUSB7", "--detect"},
+       false,
+       kExitNotOpened,
+       noDevice,
+       noDevice.size() - 2},
       {"no connection",
        {"--tcp", "10.0.0.9:4001"},
        true,
@@ -356,6 +362,102 @@ TEST(RunEvents, APollsLineNamesItsOutcomeInWords) {
       {refused, "failed 109 not-opened " + osText(refused.report.osError)},
   };
   for (const auto& [outcome, line] : cases) EXPECT_EQ(pollEvent(outcome), line);
+}
+
+// The scan keeps the port open from the first setting to the last and
+// ends with the settings found, the reading and the command that polls
+// with them. The fake line reads at any setting and reports no line error:
+// every framing reads alike and the first is named. Over TCP only the way
+// varies.
+TEST(Detect, NamesTheSettingsTheReadingAndTheCommand) {
+  const std::string serialVerdict =
+      "\r\nНайдено: 9600,None,8,1, способ AD (запрос в два шага: ENQ, ACK, DC1).\r\nПоказание: "
+      "AD, Ст[1,234] кг\r\nТак же читают: 9600,Even,7,1, 9600,Odd,7,1, 9600,Even,8,1, "
+      "9600,Odd,8,1, 9600,None,8,2, 9600,None,7,2.\r\nОб ошибках чётности и кадра драйвер не "
+      "сообщает: выбраны первые по порядку.\r\nОпрос с этими настройками: scalecheck --port com1 "
+      "--baud 9600 --data 8 --parity none --stop 1\r\n";
+  const std::string tcpVerdict =
+      "\r\nНайдено: TCP, способ ad (совмещённый запрос: ENQ и DC1 вместе).\r\nПоказание: ad, "
+      "Ст[1,234] кг\r\nОпрос с этими настройками: scalecheck --tcp 10.0.0.5:4001\r\n";
+  const struct {
+    std::vector<std::string> arguments;
+    std::string firstLine;
+    std::string verdict;
+  } cases[] = {
+      {{"--port", "com1", "--detect"},
+       "\r\n  Подбор настроек: fake:com1. Esc или Ctrl+C - прервать.\r\n  9600,None,8,1    "
+       "поток, AD, ad: байт 19, кадров 1, ACK - показание AD",
+       serialVerdict},
+      {{"--tcp", "10.0.0.5:4001", "--detect"},
+       "\r\n  Подбор настроек: 10.0.0.5:4001. Esc или Ctrl+C - прервать.\r\n  TCP              "
+       "поток, AD, ad: байт 18, кадров 1 - показание ad",
+       tcpVerdict},
+  };
+  for (const auto& row : cases) {
+    ProgramRun program;
+    ScriptedScale().twoStep(program.fake.serial, kFrame);
+    program.fake.network.servers["10.0.0.5:4001"] = testing::FakeServer{};
+    testing::FakeNetwork& network = program.fake.network;
+    network.onConnect = [&network](testing::FakeSocketState& peer) {
+      peer.onSend = [&network, &peer](const std::string& sent) {
+        if (sent == std::string{testing::kEnq, testing::kDc1}) {
+          peer.arriveAt(network.clock().now() + 20, kFrame, 1);
+        }
+      };
+    };
+    const std::string output = program.run(row.arguments);
+    EXPECT_EQ(program.status, kExitReadings);
+    EXPECT_EQ(output.substr(0, kTitle.size() + row.firstLine.size()), kTitle + row.firstLine);
+    EXPECT_EQ(output.substr(output.rfind("\r\nНайдено")), row.verdict) << output;
+    EXPECT_EQ(program.fake.serialPorts.namesOpened.size(), row.verdict == serialVerdict ? 1U : 0U);
+    EXPECT_EQ(network.sockets.size(), row.verdict == tcpVerdict ? 1U : 0U);
+  }
+}
+
+// Nothing on the port: every setting tried within a minute, then where to look.
+TEST(Detect, ASilentPortSaysWhereToLook) {
+  ProgramRun program;
+  const std::string output = program.run({"--port", "com1", "--detect"});
+  EXPECT_EQ(program.status, kExitNoReading);
+  EXPECT_EQ(output.substr(output.rfind("\r\nВесы")),
+            "\r\nВесы не найдены: на всех проверенных настройках (56) - тишина. Проверьте кабель "
+            "(его разводку: прямой или нуль-модемный), порт и питание весов.\r\n");
+  EXPECT_LT(program.fake.clock.now() - 1000, 60000U);
+}
+
+// Esc or Ctrl+C ends the scan when the wait under way ends, well within
+// half a second, with what was learnt: a reply read counts even before it
+// was confirmed.
+TEST(Detect, EscAndCtrlCEndTheScanWithinTheWaitUnderWay) {
+  const struct {
+    std::uint64_t at;  // since the start
+    bool escape;       // else Ctrl+C
+    bool scale;
+    int status;
+    std::string ending;
+  } cases[] = {
+      {100, true, false, kExitNoReading, "проверено настроек: 0.\r\n"},
+      {560, false, false, kExitNoReading, "проверено настроек: 0.\r\n"},
+      {1900, true, false, kExitNoReading, "проверено настроек: 2.\r\nПока на всех"},
+      {23456, false, false, kExitNoReading, "проверено настроек: 28."},
+      {46500, true, false, kExitNoReading, "проверено настроек: 55."},
+      {2500, true, true, kExitReadings,
+       "проверено настроек: 5.\r\nНайдено: 9600,None,8,1, способ AD"},
+  };
+  for (const auto& row : cases) {
+    ProgramRun program;
+    if (row.scale) ScriptedScale().twoStep(program.fake.serial, kFrame);
+    const std::uint64_t pressed = 1000 + row.at;
+    if (row.escape) {
+      program.console.pressKeyAt(pressed, platform::kKeyEscape);
+    } else {
+      program.console.interruptAt(pressed);
+    }
+    const std::string output = program.run({"--port", "com1", "--detect"});
+    EXPECT_EQ(program.status, row.status) << row.at;
+    EXPECT_NE(output.find("\r\nПодбор прерван, " + row.ending), std::string::npos) << output;
+    EXPECT_LE(program.fake.clock.now() - pressed, 352U) << row.at;
+  }
 }
 
 TEST(DetectSuggestion, NamesThePortAsTheOperatorDoes) {

@@ -75,6 +75,37 @@ TEST_F(SerialTransportTest, OpenConfiguresThePortAndKeepsTheDriversOtherSettings
   EXPECT_EQ(link.lastError(), LinkError::kNone);
 }
 
+// Other settings go onto the port held as open put them there, without
+// closing it; errors of bytes taken before, and a stream heard before,
+// belong to the settings before. Settings the port refuses fail the
+// change, and the port stays.
+TEST_F(SerialTransportTest, ChangingTheLineSettingsKeepsThePortOpen) {
+  openLink();
+  link.streamMemory().streaming = true;
+  LinkSettings line = link.settings();
+  line.baudRate = 1200;
+  line.dataBits = 8;
+  line.parity = parity::kNone;
+  line.stopBits = stop_bits::kTwo;
+  fake.serial.nextQueryErrors = platform::kCommErrorParity;
+  ASSERT_TRUE(link.changeLineSettings(line));
+  const std::vector<SerialCall> calls(fake.serial.calls().begin() + 6, fake.serial.calls().end());
+  EXPECT_EQ(calls, (std::vector<SerialCall>{SerialCall::kGetState, SerialCall::kSetState,
+                                            SerialCall::kGetTimeouts, SerialCall::kSetTimeouts,
+                                            SerialCall::kPurge, SerialCall::kClearError}));
+  const platform::CommState& state = fake.serial.state;
+  EXPECT_EQ(
+      std::vector<std::uint32_t>({state.baudRate, state.byteSize, state.parity, state.stopBits}),
+      std::vector<std::uint32_t>({1200, 8, 0, 2}));
+  EXPECT_EQ(link.settings().baudRate, 1200);
+  EXPECT_EQ(link.transport().takeLineErrors().parity, 0U);
+  EXPECT_FALSE(link.streamMemory().streaming);
+  fake.serial.failNext(SerialCall::kSetState);
+  EXPECT_FALSE(link.changeLineSettings(serialSettings()));
+  EXPECT_TRUE(link.transport().isOpen());
+  EXPECT_EQ(fake.serialPorts.namesOpened.size(), 1U);
+}
+
 TEST_F(SerialTransportTest, AMissingPortRecordsCode8AndOpeningClearsIt) {
   fake.serial.present = false;
   EXPECT_FALSE(link.open());

@@ -28,6 +28,8 @@ constexpr auto kStandsAlone = cp1251(" пишется без других пар
 constexpr auto kPortOrTcp = cp1251("укажите --port ПОРТ или --tcp АДРЕС:ПОРТ");
 constexpr auto kNotBoth = cp1251("--port и --tcp не сочетаются, нужно одно из них");
 constexpr auto kSerialOnly = cp1251(" задаётся только вместе с --port");
+constexpr auto kNotWithDetect =
+    cp1251(" не сочетается с --detect: он подбирает настройки сам, нужен только --port или --tcp");
 constexpr auto kBadValueOf = cp1251("у ");
 constexpr auto kBadValue = cp1251(" неверное значение ");
 constexpr auto kPortValues = cp1251(
@@ -62,6 +64,8 @@ constexpr auto kUsage = cp1251(R"(Проверка связи с весами Ta
              [--parity none|even|odd] [--stop 1|2] [--count N] [--trace ФАЙЛ]
              [--events]
   scalecheck --tcp АДРЕС:ПОРТ [--count N] [--trace ФАЙЛ] [--events]
+  scalecheck --port ПОРТ --detect, scalecheck --tcp АДРЕС:ПОРТ --detect
+                              подобрать настройки, при которых весы отвечают
   scalecheck --list           последовательные порты системы
   scalecheck --version        версия программы
   scalecheck --help, -h       эта справка
@@ -82,15 +86,20 @@ constexpr auto kUsage = cp1251(R"(Проверка связи с весами Ta
   --events           строка со временем до миллисекунды на каждое событие:
                      показание, ошибка с причиной, порт пропал и открыт
                      снова, файл данных не записывается и снова записывается
+  --detect           перебрать скорости 1200..115200 и форматы 8N1, 7E1, 7O1,
+                     8E1, 8O1, 8N2, 7N2 (по TCP - только способы опроса),
+                     не закрывая порт, до первого ответа весов; показать
+                     найденное и команду опроса с ним. Esc - прервать
 Значение параметра можно дать и через «=»: --baud=19200.
 
 Показания дописываются в #Log.csv, кадры весов - в #DeviceIO, в текущей
 папке. На Linux comN - это $SCALECHECK_PORT_DIR/comN, если переменная
 задана и такой файл есть, иначе /dev/ttyS<N-1>.
 
-Код завершения с параметрами: 0 - есть хотя бы одно показание; 1 - связь
-открыта, но показаний нет; 2 - ошибка в параметрах; 3 - не удалось
-подключиться к весам. Без параметров программа всегда завершается с 0.
+Код завершения с параметрами: 0 - есть хотя бы одно показание (с --detect:
+настройки найдены); 1 - связь открыта, но показаний нет; 2 - ошибка в
+параметрах; 3 - не удалось подключиться к весам. Без параметров программа
+всегда завершается с 0.
 )");
 
 // An argument longer than this is shown cut, so that no argument can flood
@@ -114,6 +123,7 @@ enum class Option : std::uint8_t {
   kEvents,
   kVersion,
   kList,
+  kDetect,
 };
 
 struct KnownOption {
@@ -130,6 +140,7 @@ constexpr KnownOption kOptions[] = {
     {"--stop", Option::kStop, true, true},         {"--count", Option::kCount, true, false},
     {"--trace", Option::kTrace, true, false},      {"--version", Option::kVersion, false, false},
     {"--list", Option::kList, false, false},       {"--events", Option::kEvents, false, false},
+    {"--detect", Option::kDetect, false, false},
 };
 
 // What was given: each option, and its last value.
@@ -325,8 +336,14 @@ CommandLine pollCommand(const GivenOptions& given) {
         return usageError(entry.first->name + std::string(kSerialOnly.c_str()));
     }
   }
+  const bool detect = given.count(Option::kDetect) != 0;
+  for (const auto& [option, entry] : given) {
+    if (detect && option != Option::kPort && option != Option::kTcp && option != Option::kDetect) {
+      return usageError(entry.first->name + std::string(kNotWithDetect.c_str()));
+    }
+  }
   CommandLine line;
-  line.action = ProgramAction::kPoll;
+  line.action = detect ? ProgramAction::kDetect : ProgramAction::kPoll;
   if (!linkFrom(given, line.settings, line)) return line;
   std::uint64_t count = 0;
   if (const std::string* text = givenValue(given, Option::kCount)) {
@@ -387,7 +404,7 @@ std::string traceRefusal(const std::string& path, platform::Files& files) {
 }  // namespace
 
 CommandLine checkedOnSystem(CommandLine line, platform::Services& services, PortFacts& ports) {
-  if (line.action != ProgramAction::kPoll) return line;
+  if (line.action != ProgramAction::kPoll && line.action != ProgramAction::kDetect) return line;
   std::string refusal;
   if (line.settings.mode == LinkMode::kRs232) {
     refusal = portNameRefusal(line.settings, ports);

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <iterator>
 
+#include "console/detect_text.h"
 #include "console/system_text.h"
-#include "link/tcp_transport.h"
 #include "platform/cp1251.h"
 
 namespace scalecheck::console {
@@ -110,15 +110,7 @@ std::string causeTraceText(const PollReport& report) {
 }
 
 std::string detectSuggestion(const LinkSettings& settings) {
-  std::string port;
-  if (settings.mode == LinkMode::kTcp) {
-    port = "--tcp " + TcpTransport::peerName(settings);
-  } else if (!settings.devicePath.empty()) {
-    port = "--port " + settings.devicePath;
-  } else {
-    port = "--port com" + std::to_string(settings.comNumber);
-  }
-  return kSuggestion.c_str() + shownName(port) + " --detect";
+  return kSuggestion.c_str() + shownName(portOption(settings)) + " --detect";
 }
 
 }  // namespace scalecheck::console

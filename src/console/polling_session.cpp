@@ -192,6 +192,13 @@ PollTally pollUntilTheEnd(ScaleLink& link, platform::Console& console, platform:
 
 }  // namespace
 
+bool openOrExplain(ScaleLink& link, platform::Console& console, PortFacts& ports) {
+  if (link.open()) return true;
+  reportOpenFailure(link, console);
+  writeErrorText(console, openFailureReason(link, ports));
+  return false;
+}
+
 std::string linkDescription(const ScaleLink& link) {
   const std::string peer = shownName(link.linkTarget());
   if (link.settings().mode == LinkMode::kTcp) return peer + " (TCP)";
@@ -201,11 +208,7 @@ std::string linkDescription(const ScaleLink& link) {
 SessionEnd runPollingSession(ScaleLink& link, platform::Console& console,
                              platform::Services& services, PortFacts& ports,
                              const SessionOptions& options) {
-  if (!link.open()) {
-    reportOpenFailure(link, console);
-    writeErrorText(console, openFailureReason(link, ports));
-    return SessionEnd::kNotOpened;
-  }
+  if (!openOrExplain(link, console, ports)) return SessionEnd::kNotOpened;
   const bool warned = warnOfOtherHolders(link, console, ports);
   if (warned || options.readingsOnNewLine) writeText(console, "\r\n");
   const PollTally tally = pollUntilTheEnd(link, console, services, options);

@@ -35,6 +35,10 @@ SessionEnd runPollingSession(ScaleLink& link, platform::Console& console,
                              platform::Services& services, PortFacts& ports,
                              const SessionOptions& options);
 
+// Opens the link; when it cannot be opened, the usual "cannot connect" line
+// and a line saying why, and false.
+bool openOrExplain(ScaleLink& link, platform::Console& console, PortFacts& ports);
+
 // What the link reaches, for messages and the trace (ASCII):
 // "/dev/ttyUSB0, 9600,None,8,1" or "10.0.0.5:4001 (TCP)".
 std::string linkDescription(const ScaleLink& link);

@@ -1,6 +1,7 @@
 #include "console/program.h"
 
 #include "console/command_line.h"
+#include "console/detect_session.h"
 #include "console/dialog.h"
 #include "console/open_failure_reason.h"
 #include "console/polling_session.h"
@@ -32,26 +33,8 @@ void warnOfMissingPortFolder(platform::Console& console, PortFacts& ports) {
   writeErrorText(console, kMissingPortFolder.c_str() + shownArgument(folder) + kNotMapped.c_str());
 }
 
-// The banner's first lines, then the link polled as after the dialog;
-// no key is waited for, so that scripts can run it without a terminal.
-int pollFromCommandLine(const CommandLine& line, platform::Console& console,
-                        platform::Services& services, PortFacts& ports) {
-  LinkSettings settings = line.settings;
-  if (settings.mode == LinkMode::kRs232 && settings.devicePath.empty()) {
-    warnOfMissingPortFolder(console, ports);
-  }
-  platform::selectLocale("ru-RU");
-  writeTitle(console);
-  lookUpHostName(settings, services.sockets);
-  ScaleLink link(settings, services);
-  writeText(console, kPolling.c_str() + linkDescription(link));
-  SessionOptions options;
-  options.pollLimit = line.pollLimit;
-  options.tracePath = line.tracePath;
-  options.events = line.events;
-  options.readingsOnNewLine = true;
-  const SessionEnd end = runPollingSession(link, console, services, ports, options);
-  link.close();
+// The exit status of a run that ended so.
+int exitStatusOf(SessionEnd end) {
   switch (end) {
     case SessionEnd::kNotOpened:
       return kExitNotOpened;
@@ -61,6 +44,33 @@ int pollFromCommandLine(const CommandLine& line, platform::Console& console,
       break;
   }
   return kExitReadings;
+}
+
+// The banner's first lines, then the link polled as after the dialog, or
+// scanned for its settings; no key is waited for, so that scripts can run
+// it without a terminal.
+int runFromCommandLine(const CommandLine& line, platform::Console& console,
+                       platform::Services& services, PortFacts& ports) {
+  LinkSettings settings = line.settings;
+  if (settings.mode == LinkMode::kRs232 && settings.devicePath.empty()) {
+    warnOfMissingPortFolder(console, ports);
+  }
+  platform::selectLocale("ru-RU");
+  writeTitle(console);
+  lookUpHostName(settings, services.sockets);
+  ScaleLink link(settings, services);
+  if (line.action == ProgramAction::kDetect) {
+    return exitStatusOf(runDetectSession(link, console, ports));
+  }
+  writeText(console, kPolling.c_str() + linkDescription(link));
+  SessionOptions options;
+  options.pollLimit = line.pollLimit;
+  options.tracePath = line.tracePath;
+  options.events = line.events;
+  options.readingsOnNewLine = true;
+  const SessionEnd end = runPollingSession(link, console, services, ports, options);
+  link.close();
+  return exitStatusOf(end);
 }
 
 }  // namespace
@@ -77,7 +87,8 @@ int runProgram(const std::vector<std::string>& arguments, platform::Console& con
       status = runDialog(console, services, ports);
       break;
     case ProgramAction::kPoll:
-      status = pollFromCommandLine(line, console, services, ports);
+    case ProgramAction::kDetect:
+      status = runFromCommandLine(line, console, services, ports);
       break;
     case ProgramAction::kHelp:
       writeText(console, usageText());

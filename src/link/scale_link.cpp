@@ -74,6 +74,15 @@ bool ScaleLink::restoreConnection() {
   return true;
 }
 
+bool ScaleLink::changeLineSettings(const LinkSettings& line) {
+  settings_.baudRate = line.baudRate;
+  settings_.dataBits = line.dataBits;
+  settings_.parity = line.parity;
+  settings_.stopBits = line.stopBits;
+  stream_ = StreamMemory{};
+  return transport().applyLineSettings(settings_);
+}
+
 std::string ScaleLink::linkTarget() const {
   return active_.target(settings_);
 }

@@ -8,6 +8,7 @@
 #include "link/no_transport.h"
 #include "link/record_file.h"
 #include "link/serial_transport.h"
+#include "link/stop_check.h"
 #include "link/stream_memory.h"
 #include "link/tcp_transport.h"
 #include "link/transport.h"
@@ -54,6 +55,12 @@ class ScaleLink {
   bool connectionLost() const;
   // Each reopen that succeeds is told to `observer` (null: none).
   void observeConnection(ConnectionObserver* observer) { connectionObserver_ = observer; }
+  // Puts the rate and framing of `line` in force on the port held, without
+  // closing it (the settings steps of open: state, time-outs, purge). What
+  // was learnt of the scale is forgotten: it was heard at other settings.
+  // False when the port refused them or is not open; over TCP, whose line
+  // is not ours, only the latter.
+  bool changeLineSettings(const LinkSettings& line);
   // The pending code. `text` (room for kErrorTextSize bytes) receives its
   // Windows-1251 message and `detail` 100 + code; a code outside the table
   // gives an empty text and 0. Either may be null. The code stays pending.
@@ -82,6 +89,11 @@ class ScaleLink {
   WeightReading& lastReading() { return lastReading_; }
   // Whether the scale streams, learnt by the polls; forgotten on every open.
   StreamMemory& streamMemory() { return stream_; }
+  // Polls ask `check` (not owned; null: none) between their waits and give
+  // up once it says so.
+  void setStopCheck(StopCheck* check) { stopCheck_ = check; }
+  bool stoppable() const { return stopCheck_ != nullptr; }
+  bool stopRequested() { return stopCheck_ != nullptr && stopCheck_->stopRequested(); }
   char decimalSeparator() const { return decimalSeparator_; }
   platform::Clock& clock() { return services_.clock; }
   // The raw-frame dump "#DeviceIO", with the blocks it could not write yet.
@@ -99,6 +111,7 @@ class ScaleLink {
   RecordFile deviceDump_;
   WeightReading lastReading_;
   StreamMemory stream_;
+  StopCheck* stopCheck_ = nullptr;
   LinkError lastError_ = LinkError::kNone;
   char decimalSeparator_ = ' ';
 };

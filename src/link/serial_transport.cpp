@@ -111,6 +111,17 @@ bool SerialTransport::configure(platform::SerialPort& port, const LinkSettings& 
   return port.purge(platform::kPurgeTxClear | platform::kPurgeRxClear);
 }
 
+bool SerialTransport::applyLineSettings(const LinkSettings& settings) {
+  if (!port_ || gone()) return false;
+  if (!configure(*port_, settings)) return failed(port_->lastError());
+  // Errors the driver noticed in bytes taken at the settings before are
+  // reset by one status query and forgotten.
+  CommStatus status;
+  if (!queryStatus(status)) return false;
+  lineErrors_ = LineErrorCounts{};
+  return true;
+}
+
 bool SerialTransport::failed(const platform::OsError& error) {
   noteFailure(error);
   return false;

@@ -54,6 +54,9 @@ class SerialTransport final : public Transport {
   // the device opened.
   std::string target(const LinkSettings& settings) const override;
   LineErrorCounts takeLineErrors() override;
+  // The settings steps of open on the port held: state, time-outs, purge.
+  // The line errors counted so far belong to the settings before.
+  bool applyLineSettings(const LinkSettings& settings) override;
   // The open port, or null: for tests that drive the port beneath.
   platform::SerialPort* port() { return port_.get(); }
 

@@ -98,6 +98,9 @@ class Transport {
   // True when a connection that is lost was closed by a network peer
   // rather than by a device going away.
   virtual bool reachesNetworkPeer() const { return false; }
+  // Puts the line settings of `settings` in force on the connection held,
+  // without closing it; a way without a serial line has none to change.
+  virtual bool applyLineSettings(const LinkSettings& /*settings*/) { return isOpen(); }
 
   // True once the OS reported the device or peer gone, not merely quiet:
   // the connection must be opened anew before it can serve again.

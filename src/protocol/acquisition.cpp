@@ -97,13 +97,19 @@ bool noteUnasked(ScaleLink& link, Exchange& exchange, const std::uint8_t* bytes,
   return false;
 }
 
+// Sleeps `ms`; false when the poll is to be given up after it.
+bool restAndGoOn(ScaleLink& link, std::uint32_t ms) {
+  link.clock().sleep(ms);
+  return !link.stopRequested();
+}
+
 enum class TwoStep : std::uint8_t { kReading, kFailed, kStreamHeard };
 
 TwoStep tryTwoStep(ScaleLink& link, Exchange& exchange) {
   std::int32_t count = 0;
   exchange.buffer[0] = kEnq;
   if (!link.writeBytes(exchange.buffer, 1)) return TwoStep::kFailed;
-  link.clock().sleep(kAckDelayMs);
+  if (!restAndGoOn(link, kAckDelayMs)) return TwoStep::kFailed;
   if (!link.readReply(exchange.buffer, count)) return TwoStep::kFailed;
   if (exchange.buffer[0] == kAck) exchange.report.ackSeen = true;
   if (exchange.buffer[0] == kNak) exchange.report.nakSeen = true;
@@ -114,8 +120,8 @@ TwoStep tryTwoStep(ScaleLink& link, Exchange& exchange) {
                                                                : TwoStep::kFailed;
   }
   exchange.buffer[0] = kDc1;
-  if (!link.writeBytes(exchange.buffer, 1)) return TwoStep::kFailed;
-  link.clock().sleep(kFrameDelayMs);
+  if (link.stopRequested() || !link.writeBytes(exchange.buffer, 1)) return TwoStep::kFailed;
+  if (!restAndGoOn(link, kFrameDelayMs)) return TwoStep::kFailed;
   if (!link.readReply(exchange.buffer, count)) return TwoStep::kFailed;
   if (!parseInto(link, exchange, kReplyParseLength, count)) return TwoStep::kFailed;
   exchange.dumpCount = count;
@@ -128,7 +134,7 @@ bool tryCombined(ScaleLink& link, Exchange& exchange) {
   exchange.buffer[1] = kDc1;
   if (!link.writeBytes(exchange.buffer, 2)) return false;
   const std::uint32_t delay = link.transport().combinedReplyDelayMs();
-  if (delay > 0) link.clock().sleep(delay);
+  if (delay > 0 && !restAndGoOn(link, delay)) return false;
   std::memset(exchange.buffer, 0, kReplyParseLength);
   if (!link.readReply(exchange.buffer, count)) return false;
   if (exchange.buffer[0] == kNak) exchange.report.nakSeen = true;
@@ -146,7 +152,10 @@ bool tryCombined(ScaleLink& link, Exchange& exchange) {
 bool tryStream(ScaleLink& link, Exchange& exchange, bool& framed) {
   std::int32_t captured = 0;
   StreamHeard heard;
+  const std::uint64_t before = link.transport().bytesReceived();
   framed = captureStreamFrame(link, exchange.buffer, captured, &heard);
+  exchange.report.bytesUnasked +=
+      static_cast<std::uint32_t>(link.transport().bytesReceived() - before);
   if (!framed) {
     noteUnasked(link, exchange, heard.bytes, static_cast<std::int32_t>(heard.count));
     return false;
@@ -205,12 +214,15 @@ bool failPoll(ScaleLink& link, Exchange& exchange, bool wasOpen) {
 }
 
 // The way that gives the reading, or none.
-AcquisitionMode acquire(ScaleLink& link, Exchange& exchange) {
+AcquisitionMode acquire(ScaleLink& link, Exchange& exchange, PollWays ways) {
   // A scale that streams is never asked: a frame it sent that does not
   // parse fails the poll.
   bool framed = false;
-  if (tryStream(link, exchange, framed)) return AcquisitionMode::kStream;
-  if (framed) return AcquisitionMode::kNone;
+  if (ways != PollWays::kRequestsOnly) {
+    if (tryStream(link, exchange, framed)) return AcquisitionMode::kStream;
+    if (framed || ways == PollWays::kStreamOnly) return AcquisitionMode::kNone;
+  }
+  if (link.stopRequested()) return AcquisitionMode::kNone;
   const TwoStep twoStep = tryTwoStep(link, exchange);
   if (twoStep == TwoStep::kReading) return AcquisitionMode::kTwoStep;
   if (twoStep == TwoStep::kStreamHeard) {
@@ -220,6 +232,7 @@ AcquisitionMode acquire(ScaleLink& link, Exchange& exchange) {
     if (tryStream(link, exchange, framed)) return AcquisitionMode::kStream;
     if (framed) return AcquisitionMode::kNone;
   }
+  if (link.stopRequested()) return AcquisitionMode::kNone;
   if (tryCombined(link, exchange)) return AcquisitionMode::kCombined;
   return AcquisitionMode::kNone;
 }
@@ -231,7 +244,7 @@ bool pollReading(ScaleLink& link, WeightReading& out) {
   return pollReading(link, out, report);
 }
 
-bool pollReading(ScaleLink& link, WeightReading& out, PollReport& report) {
+bool pollReading(ScaleLink& link, WeightReading& out, PollReport& report, PollWays ways) {
   report = PollReport{};
   Exchange exchange(report);
   link.lastReading() = WeightReading{};
@@ -244,7 +257,7 @@ bool pollReading(ScaleLink& link, WeightReading& out, PollReport& report) {
   if (!link.restoreConnection()) return failPoll(link, exchange, false);
   const bool wasOpen = link.transport().isOpen();
 
-  const AcquisitionMode mode = acquire(link, exchange);
+  const AcquisitionMode mode = acquire(link, exchange, ways);
   report.bytesHeard = static_cast<std::uint32_t>(link.transport().bytesReceived() - receivedBefore);
   if (mode == AcquisitionMode::kNone) return failPoll(link, exchange, wasOpen);
   return finishPoll(link, exchange, mode, out);

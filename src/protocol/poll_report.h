@@ -37,6 +37,7 @@ struct PollReport {
   PollCause cause = PollCause::kNone;
   FrameRejection rejection = FrameRejection::kNone;  // with kFrameRejected
   std::uint32_t bytesHeard = 0;        // every byte received: the capture and the replies
+  std::uint32_t bytesUnasked = 0;      // of them, those heard while listening
   std::uint32_t framesRecognised = 0;  // frames the parser accepted
   bool ackSeen = false;                // ENQ was answered with ACK
   bool nakSeen = false;                // ENQ or the combined request was answered with NAK

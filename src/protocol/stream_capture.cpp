@@ -39,10 +39,17 @@ struct Burst {
 
 enum class BurstEnd : std::uint8_t { kStretch, kGap, kNothing, kFailed };
 
+// How long a wait for input may last when the poll may be stopped: the
+// stop is looked at between such waits.
+constexpr std::uint32_t kStopLookMs = 24;
+
 // Reads a burst: its first byte within `firstByteLimitMs`, each next one
-// within 80 ms, up to `most` bytes (a stretch: 43 also make one).
-BurstEnd readBurst(Transport& transport, platform::Clock& clock, std::uint32_t firstByteLimitMs,
-                   Burst& burst, std::uint32_t most = kStreamCaptureBytes) {
+// within 80 ms, up to `most` bytes (a stretch: 43 also make one). A stop
+// asked meanwhile ends it as silence would.
+BurstEnd readBurst(ScaleLink& link, std::uint32_t firstByteLimitMs, Burst& burst,
+                   std::uint32_t most = kStreamCaptureBytes) {
+  Transport& transport = link.transport();
+  platform::Clock& clock = link.clock();
   platform::Deadline silence(clock, firstByteLimitMs);
   // Cycles keep to one schedule however long each sleep or wait runs.
   platform::StepSchedule cycles(clock, kByteCycleMs);
@@ -62,13 +69,17 @@ BurstEnd readBurst(Transport& transport, platform::Clock& clock, std::uint32_t f
       if (burst.stored == most) return BurstEnd::kStretch;
       silence.restart(kByteGapMs);
     }
-    if (result == ByteResult::kEnd || silence.passed()) {
+    const bool stopped = result == ByteResult::kNone && link.stopRequested();
+    if (result == ByteResult::kEnd || silence.passed() || stopped) {
       if (burst.stored == kStreamCaptureBytes - 1) return BurstEnd::kStretch;
       return burst.stored == 0 ? BurstEnd::kNothing : BurstEnd::kGap;
     }
     // Nothing waiting: rest until something comes rather than waking every
     // millisecond to ask.
-    if (result == ByteResult::kNone) transport.waitForInput(silence.remaining());
+    if (result == ByteResult::kNone) {
+      const std::uint32_t rest = silence.remaining();
+      transport.waitForInput(link.stoppable() && rest > kStopLookMs ? kStopLookMs : rest);
+    }
   }
 }
 
@@ -146,12 +157,11 @@ std::uint32_t streamWaitMs(const StreamMemory& memory) {
 
 // A slow stream's period, once: from the start of the frame just read to
 // the first byte of the next.
-void measurePeriod(Transport& transport, platform::Clock& clock, std::uint32_t frameStart,
-                   StreamMemory& memory) {
-  const std::uint32_t spent = clock.tickCount() - frameStart;
+void measurePeriod(ScaleLink& link, std::uint32_t frameStart, StreamMemory& memory) {
+  const std::uint32_t spent = link.clock().tickCount() - frameStart;
   if (spent >= kStreamWaitMostMs) return;
   Burst next;
-  if (readBurst(transport, clock, kStreamWaitMostMs - spent, next, 1) != BurstEnd::kStretch) {
+  if (readBurst(link, kStreamWaitMostMs - spent, next, 1) != BurstEnd::kStretch) {
     return;
   }
   memory.periodMs = next.ticks[0] - frameStart;
@@ -172,7 +182,6 @@ bool cutStretch(ScaleLink& link, const Burst& burst, std::uint8_t* frame, std::i
 // a frame, for as long as the wait for a frame lasts.
 bool listen(ScaleLink& link, const StreamStart& start, std::uint32_t firstByteLimitMs,
             std::uint8_t* frame, std::int32_t& count, StreamHeard* heard) {
-  Transport& transport = link.transport();
   platform::Clock& clock = link.clock();
   StreamMemory& memory = link.streamMemory();
   Burst burst;
@@ -181,7 +190,7 @@ bool listen(ScaleLink& link, const StreamStart& start, std::uint32_t firstByteLi
   std::uint32_t limit = firstByteLimitMs;
   std::uint32_t firstByteAt = 0;
   for (bool first = true;; first = false) {
-    const BurstEnd end = readBurst(transport, clock, limit, burst);
+    const BurstEnd end = readBurst(link, limit, burst);
     if (heard != nullptr) {
       std::memcpy(heard->bytes, burst.bytes, sizeof heard->bytes);
       heard->count = burst.stored;
@@ -193,7 +202,7 @@ bool listen(ScaleLink& link, const StreamStart& start, std::uint32_t firstByteLi
     if (findWholeFrame(burst, whole)) {
       std::memcpy(frame, &burst.bytes[whole.start], whole.length);
       count = static_cast<std::int32_t>(whole.length);
-      if (memory.periodMs == 0) measurePeriod(transport, clock, burst.ticks[whole.start], memory);
+      if (memory.periodMs == 0) measurePeriod(link, burst.ticks[whole.start], memory);
       return true;
     }
     if (!endsBetweenFrames(burst)) return false;
@@ -215,7 +224,7 @@ bool captureStreamFrame(ScaleLink& link, std::uint8_t* frame, std::int32_t& coun
   const platform::Deadline streamWait(link.clock(), streamWaitMs(memory));
   StreamStart start;
   bool found = false;
-  if (link.transport().waitForStream(memory.streaming, start)) {
+  if (link.transport().waitForStream(memory.streaming, start) && !link.stopRequested()) {
     // A scale known to stream, or one whose unasked data was dropped as
     // stale, is given its frame period from the start of the capture (and
     // no less than a quiet scale's 300 ms) for its next frame.

@@ -109,9 +109,9 @@ class CheckerProcess {
     return tcgetattr(screen_.get(), &settings) == 0 && (settings.c_lflag & (ICANON | ECHO)) == 0;
   }
 
-  // Reads the rest of its output and waits for its end.
-  harness::ExitStatus waitForExit() {
-    const harness::Deadline deadline;
+  // Reads the rest of its output and waits for its end, at most until
+  // `deadline` (a run that takes long by design says how long).
+  harness::ExitStatus waitForExit(const harness::Deadline& deadline = harness::Deadline()) {
     while (!deadline.passed() &&
            harness::readSome(screen_.get(), output_, deadline.remainingMs())) {
     }
@@ -176,11 +176,12 @@ struct ScriptRun {
 // Runs the program with `arguments` and an input that ends at once (no key
 // ever comes), working in `work`, with COM numbers mapped into `ports`.
 inline ScriptRun runWith(const ScratchDir& work, const ScratchDir& ports,
-                         const std::vector<std::string>& arguments) {
+                         const std::vector<std::string>& arguments,
+                         const harness::Deadline& deadline = harness::Deadline()) {
   CheckerProcess checker;
   if (!checker.startWithPipes(work.path(), ports.path(), arguments)) return {};
   checker.closeInput();
-  const harness::ExitStatus status = checker.waitForExit();
+  const harness::ExitStatus status = checker.waitForExit(deadline);
   return {status, checker.output(), checker.errors()};
 }
 

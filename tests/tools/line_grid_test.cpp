@@ -1,6 +1,7 @@
 // The checker's link against the simulated scale through the UART model on
 // the transport fakes, over every rate, framing and way a scale may use:
-// right settings read, a wrong rate or framing does not.
+// right settings read, a wrong rate or framing does not, and a scan finds
+// the settings that read.
 
 #include <gtest/gtest.h>
 
@@ -11,25 +12,10 @@
 #include "link/scale_link.h"
 #include "protocol/acquisition.h"
 #include "tools/line_model_scale.h"
+#include "tools/line_model_scan.h"
 
 namespace scalecheck::testing {
 namespace {
-
-struct Framing {
-  const char* name;
-  std::uint8_t dataBits;
-  std::uint8_t parity;    // DCB code
-  std::uint8_t stopBits;  // DCB code
-};
-
-constexpr Framing k8N1{"8N1", 8, parity::kNone, stop_bits::kOne};
-constexpr Framing k7E1{"7E1", 7, parity::kEven, stop_bits::kOne};
-constexpr Framing k7O1{"7O1", 7, parity::kOdd, stop_bits::kOne};
-constexpr Framing k8E1{"8E1", 8, parity::kEven, stop_bits::kOne};
-constexpr Framing k8O1{"8O1", 8, parity::kOdd, stop_bits::kOne};
-constexpr Framing k8N2{"8N2", 8, parity::kNone, stop_bits::kTwo};
-constexpr Framing k7N2{"7N2", 7, parity::kNone, stop_bits::kTwo};
-constexpr Framing kFramings[] = {k8N1, k7E1, k7O1, k8E1, k8O1, k8N2, k7N2};
 
 constexpr std::int32_t kRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 
@@ -59,26 +45,6 @@ std::optional<Framing> incompatibleWith(const Framing& scale, sim::ScaleKind kin
   return std::nullopt;
 }
 
-// One poll by a link at `rate` and `framing` of a scale of `way` at its own
-// `scaleRate` and `scaleFraming`.
-bool polls(const Way& way, std::int32_t scaleRate, const Framing& scaleFraming, std::int32_t rate,
-           const Framing& framing, WeightReading& reading) {
-  FakeServices fake;
-  sim::UartSettings line;
-  line.baud = static_cast<std::uint32_t>(scaleRate);
-  line.dataBits = scaleFraming.dataBits;
-  line.parity = static_cast<sim::Parity>(scaleFraming.parity);
-  line.stopBits = scaleFraming.stopBits == stop_bits::kTwo ? 2 : 1;
-  LineModelScale scale(fake.serial, way.kind, line);
-  LinkSettings settings = serialLinkSettings();
-  settings.baudRate = rate;
-  settings.dataBits = framing.dataBits;
-  settings.parity = framing.parity;
-  settings.stopBits = framing.stopBits;
-  ScaleLink link(settings, fake.services);
-  return link.open() && pollReading(link, reading);
-}
-
 class LineGrid : public ::testing::TestWithParam<std::size_t> {};
 
 TEST_P(LineGrid, RightSettingsReadAndWrongOnesDoNot) {
@@ -87,18 +53,41 @@ TEST_P(LineGrid, RightSettingsReadAndWrongOnesDoNot) {
   // The next rate up; the highest is read at the one below.
   const std::int32_t otherRate =
       index + 1 < std::size(kRates) ? kRates[index + 1] : kRates[index - 1];
-  for (const Framing& framing : kFramings) {
+  for (const Framing& framing : kScanFramings) {
     for (const Way& way : kWays) {
-      SCOPED_TRACE(std::to_string(rate) + " " + framing.name + " way " +
+      SCOPED_TRACE(settingName({rate, framing}) + " way " +
                    std::to_string(static_cast<int>(way.mode)));
+      const sim::SimOptions scale = scaleOptions(way.kind, rate, framing);
       WeightReading reading;
-      ASSERT_TRUE(polls(way, rate, framing, rate, framing, reading));
+      ASSERT_TRUE(pollsOnLineModel(scale, LineSetting{rate, framing}, reading));
       EXPECT_EQ(reading.acquisitionMode, way.mode);
       EXPECT_STREQ(reading.weightText, "1,234");
-      EXPECT_FALSE(polls(way, rate, framing, otherRate, framing, reading)) << "at " << otherRate;
+      EXPECT_FALSE(pollsOnLineModel(scale, LineSetting{otherRate, framing}, reading))
+          << "at " << otherRate;
       if (const std::optional<Framing> wrong = incompatibleWith(framing, way.kind)) {
-        EXPECT_FALSE(polls(way, rate, framing, rate, *wrong, reading)) << "as " << wrong->name;
+        EXPECT_FALSE(pollsOnLineModel(scale, LineSetting{rate, *wrong}, reading))
+            << "as " << settingName({rate, *wrong});
       }
+    }
+  }
+}
+
+// A scan from 9600 8N1 names the scale's settings (or, for 8N2, 8N1, which
+// reads it alike both ways and lists 8N2), and a run at them reads it.
+TEST_P(LineGrid, AScanFindsTheSettingsThatRead) {
+  const std::int32_t rate = kRates[GetParam()];
+  for (const Framing& framing : kScanFramings) {
+    for (const Way& way : kWays) {
+      SCOPED_TRACE(settingName({rate, framing}) + " way " +
+                   std::to_string(static_cast<int>(way.mode)));
+      const sim::SimOptions scale = scaleOptions(way.kind, rate, framing);
+      const LineModelScan scan = scanOnLineModel(scale);
+      ASSERT_TRUE(namesTheScale(scan.result, LineSetting{rate, framing}))
+          << (scan.result.found ? settingName(scan.result.verdict.line) : "nothing");
+      EXPECT_EQ(scan.result.verdict.reading.acquisitionMode, way.mode);
+      WeightReading reading;
+      ASSERT_TRUE(pollsOnLineModel(scale, scan.result.verdict.line, reading));
+      EXPECT_EQ(reading.acquisitionMode, way.mode);
     }
   }
 }
@@ -107,6 +96,43 @@ INSTANTIATE_TEST_SUITE_P(Rates, LineGrid, ::testing::Range<std::size_t>(0, std::
                          [](const ::testing::TestParamInfo<std::size_t>& row) {
                            return std::to_string(kRates[row.param]);
                          });
+
+// Text of another protocol, streamed or answered, and bytes of noise read
+// at no setting; the scan says what it heard and names nothing.
+TEST(LineModelScan, NamesNothingWithoutAScaleOfOurs) {
+  sim::SimOptions other = scaleOptions(sim::ScaleKind::kStream, 4800, k7E1);
+  other.frameTemplate = "%+%W %u\\r\\n";  // "+  1.234 kg": no stability letter
+  sim::SimOptions otherAsked = other;
+  otherAsked.kind = sim::ScaleKind::kTwoStep;
+  std::vector<std::string> noise;
+  std::uint32_t state = 12345;
+  for (int frame = 0; frame < 32; ++frame) {
+    noise.emplace_back();
+    for (int i = 0; i < 20; ++i) {
+      state = state * 1103515245U + 12345U;
+      noise.back().push_back(static_cast<char>(state >> 16U));
+    }
+  }
+  const struct {
+    const char* what;
+    std::optional<sim::SimOptions> scale;
+    std::vector<std::string> frames;
+    bool bytesEverywhere;
+  } cases[] = {
+      {"nothing", std::nullopt, {}, false},
+      {"another protocol, streamed", other, {}, true},
+      {"another protocol, asked", otherAsked, {}, false},
+      {"noise", scaleOptions(sim::ScaleKind::kStream, 19200, k8N1), noise, true},
+  };
+  for (const auto& row : cases) {
+    SCOPED_TRACE(row.what);
+    const LineModelScan scan = scanOnLineModel(row.scale, row.frames);
+    EXPECT_FALSE(scan.result.found);
+    EXPECT_EQ(scan.result.probes, scan.probes.size());
+    EXPECT_EQ(scan.result.probesHeard == scan.result.probes, row.bytesEverywhere);
+    EXPECT_LT(scan.elapsedMs, 60000U);
+  }
+}
 
 // What the receiver noticed reaches the code under test in the status
 // query's error word, which the query resets.

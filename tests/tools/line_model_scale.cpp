@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <optional>
+#include <utility>
 
 #include "uart_line.h"
 
@@ -52,8 +53,12 @@ std::uint32_t commErrors(std::uint8_t lineErrors) {
 
 LineModelScale::LineModelScale(FakeSerialDevice& device, sim::ScaleKind kind,
                                const sim::UartSettings& line)
+    : LineModelScale(device, optionsFor(kind, line)) {}
+
+LineModelScale::LineModelScale(FakeSerialDevice& device, const sim::SimOptions& options,
+                               std::vector<std::string> rawFrames)
     : device_(device),
-      simulator_(optionsFor(kind, line), {}, nanos(device.clock().now()), *this),
+      simulator_(options, std::move(rawFrames), nanos(device.clock().now()), *this),
       simulatedTo_(nanos(device.clock().now())) {
   device_.peer = this;
   device_.onWrite = [this](const std::string& bytes) { written(bytes); };

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "fakes/fake_serial.h"
 #include "simulator.h"
@@ -16,6 +17,10 @@ namespace scalecheck::testing {
 class LineModelScale : public SerialPeer, private sim::SimulatorEvents {
  public:
   LineModelScale(FakeSerialDevice& device, sim::ScaleKind kind, const sim::UartSettings& line);
+  // A scale of any options (kind, line, frames, interval, fault, noise), its
+  // frames from `rawFrames` in turn when there are any.
+  LineModelScale(FakeSerialDevice& device, const sim::SimOptions& options,
+                 std::vector<std::string> rawFrames = {});
   ~LineModelScale() override;
   LineModelScale(const LineModelScale&) = delete;
   LineModelScale& operator=(const LineModelScale&) = delete;

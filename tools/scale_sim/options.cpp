@@ -189,6 +189,11 @@ constexpr OptionEntry kOptions[] = {
      [](SimOptions& o, std::string_view v, std::string& e) {
        return setNumber(v, std::numeric_limits<std::uint64_t>::max(), o.noiseSeed, e);
      }},
+    {"--strict", nullptr, false,
+     [](SimOptions& o, std::string_view, std::string&) {
+       o.strict = true;
+       return true;
+     }},
     {"--delay", nullptr, true,
      [](SimOptions& o, std::string_view v, std::string& e) {
        return setNumber(v, kMaxDelayMs, o.delayMs, e);
@@ -238,9 +243,9 @@ bool checkConsistency(const SimOptions& options, std::string& error) {
   if (options.pauseForMs >= 0 && options.pauseAfterMs < 0) {
     return failWith(error, "--pause-for needs --pause-after");
   }
-  if (options.noise > 0.0 && options.link != LinkKind::kPty) {
-    return failWith(error,
-                    "--noise needs --pty: a serial device or a socket carries bytes, not bits");
+  if ((options.noise > 0.0 || options.strict) && options.link != LinkKind::kPty) {
+    return failWith(error, std::string(options.strict ? "--strict" : "--noise") +
+                               " needs --pty: a serial device or a socket carries bytes, not bits");
   }
   std::string frame;
   std::string why;

@@ -22,10 +22,12 @@ std::optional<Nanos> earliest(std::optional<Nanos> a, std::optional<Nanos> b) {
 
 }  // namespace
 
-ScaleLine::ScaleLine(const UartSettings& scale, double bitErrorRate, std::uint64_t seed)
+ScaleLine::ScaleLine(const UartSettings& scale, double bitErrorRate, std::uint64_t seed,
+                     bool strict)
     : scale_(scale),
       peer_(scale),
       noisy_(bitErrorRate > 0.0),
+      strict_(strict),
       pacer_(scale.baud, scale.bitsPerCharacter()),
       toPeer_(BitNoise(bitErrorRate, seed)),
       fromPeer_(BitNoise(bitErrorRate, seed ^ kSecondStream)) {}
@@ -101,8 +103,9 @@ std::vector<Heard> ScaleLine::takeHeard(Nanos now) {
   heard.swap(heard_);
   if (!inboundModelled_) return heard;
   for (const ReceivedByte& byte : fromPeer_.receive(scale_, now)) {
-    heard.push_back(Heard{byte.complete, std::string(1, static_cast<char>(byte.value))});
     count(fromPeerTally_, byte);
+    if (strict_ && byte.errors != 0) continue;
+    heard.push_back(Heard{byte.complete, std::string(1, static_cast<char>(byte.value))});
   }
   return heard;
 }

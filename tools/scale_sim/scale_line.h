@@ -34,7 +34,10 @@ struct LineTally {
 // differ, every character crosses the model until the line is quiet again.
 class ScaleLine {
  public:
-  ScaleLine(const UartSettings& scale, double bitErrorRate, std::uint64_t seed);
+  // `strict`: the scale's UART drops what it received with a parity or
+  // framing error, as one that checks parity does.
+  ScaleLine(const UartSettings& scale, double bitErrorRate, std::uint64_t seed,
+            bool strict = false);
 
   // The checker's end as the link shows it now. Until told otherwise it is
   // taken to match the scale's.
@@ -74,6 +77,7 @@ class ScaleLine {
   UartSettings scale_;
   UartSettings peer_;
   bool noisy_;
+  bool strict_;
   LinePacer pacer_;
   UartLine toPeer_;
   UartLine fromPeer_;

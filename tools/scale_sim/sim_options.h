@@ -59,6 +59,9 @@ struct SimOptions {
   UartSettings line;       // the scale's UART: 9600 8N1 unless told
   double noise = 0.0;      // bit error rate of a pseudo-terminal's line
   std::uint64_t noiseSeed = 1;
+  // The scale's UART drops a byte with a parity or framing error instead
+  // of taking it (on a modelled line only).
+  bool strict = false;
   std::uint32_t delayMs = 20;    // a real scale answers within a few tens of ms
   std::uint32_t intervalMs = 0;  // stream: 0 sends frames back to back
   Fault fault = Fault::kNone;

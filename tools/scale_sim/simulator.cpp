@@ -45,7 +45,7 @@ Simulator::Simulator(const SimOptions& options, std::vector<std::string> rawFram
       state_{options.frame, options.fault, false},
       frames_(options.frameTemplate, std::move(rawFrames)),
       protocol_(options.kind, timingOf(options), frames_),
-      line_(options.line, options.noise, options.noiseSeed),
+      line_(options.line, options.noise, options.noiseSeed, options.strict),
       events_(events),
       reportFrom_(start) {
   if (options.pauseAfterMs >= 0) {

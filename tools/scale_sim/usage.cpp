@@ -60,6 +60,8 @@ Line (the scale's UART; default 9600 8N1):
                        probability, e.g. 0.001 for a bad cable
   --seed N             the noise's seed (default 1): the same seed flips the
                        same bits
+  --strict             --pty only: drop a byte received with a parity or
+                       framing error, as a UART that checks parity does
   On a pty the reader's end is a UART at the rate and stop bits the reader
   set (a pty has 8 data bits and no parity): the scale's bits reach it as
   such a UART takes them, and the reader's bytes reach the scale the same
