@@ -145,7 +145,7 @@ std::string heardOverall(const ScanResult& result) {
 }  // namespace
 
 std::string scanHeading(const std::string& target) {
-  return kHeading.c_str() + shownName(target) + kHowToStop.c_str();
+  return kHeading.c_str() + shownArgument(target) + kHowToStop.c_str();
 }
 
 std::string probeLine(const ProbeOutcome& outcome, bool serial) {
@@ -188,7 +188,7 @@ std::string portOption(const LinkSettings& settings) {
 }
 
 std::string pollCommandFor(const LinkSettings& link, const LineSetting& line) {
-  std::string command = "scalecheck " + shownName(portOption(link));
+  std::string command = "scalecheck " + shownArgument(portOption(link));
   if (link.mode == LinkMode::kTcp) return command;
   const char* parity = line.framing.parity == parity::kEven  ? "even"
                        : line.framing.parity == parity::kOdd ? "odd"

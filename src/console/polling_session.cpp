@@ -73,8 +73,9 @@ bool warnOfOtherHolders(const ScaleLink& link, platform::Console& console, PortF
 void traceHeading(TrafficTrace& trace, platform::Clock& clock, const ScaleLink& link) {
   char stamp[kTimeStampSize];
   formatTimeStamp(clock.localTime(), stamp);
+  // The trace is ASCII: a letter of another alphabet in the name shows as '?'.
   trace.comment(std::string(stamp) + " scalecheck " + programVersion() + ", " +
-                linkDescription(link));
+                shownName(linkDescription(link)));
   trace.comment("ms since the start; > sent to the scale, < received from it; hex |text|");
 }
 
@@ -200,7 +201,9 @@ bool openOrExplain(ScaleLink& link, platform::Console& console, PortFacts& ports
 }
 
 std::string linkDescription(const ScaleLink& link) {
-  const std::string peer = shownName(link.linkTarget());
+  // The device as the operator named it, or the system maps it, in the
+  // console's code page.
+  const std::string peer = shownArgument(link.linkTarget());
   if (link.settings().mode == LinkMode::kTcp) return peer + " (TCP)";
   return peer + ", " + lineSettingsText(link.settings());
 }
