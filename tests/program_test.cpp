@@ -53,14 +53,6 @@ TEST(Program, PollsAsAskedAndEndsWithTheSummary) {
   EXPECT_FALSE(program.fake.serial.isOpen);
 }
 
-// A port's name in another alphabet is shown as it was typed.
-TEST(Program, NamesThePortAsTyped) {
-  ProgramRun program;
-  const std::string output = program.run({"--port", "/dev/весы", "--count", "1"});
-  EXPECT_NE(output.find("\r\n  Опрос: fake:/dev/весы, 9600,None,8,1\r\n"), std::string::npos)
-      << output;
-}
-
 // The exit status, how the output ends, and what of it went to standard
 // error: a failure from its own line on, its line break included.
 TEST(Program, ExitStatusSaysHowTheRunWent) {

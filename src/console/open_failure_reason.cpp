@@ -116,7 +116,7 @@ std::string whyNotOpened(const SerialOpenFailure& failure) {
 }  // namespace
 
 std::string serialOpenFailureText(const SerialOpenFailure& failure) {
-  return kPort.c_str() + shownName(failure.tried.device) + whyNotOpened(failure);
+  return kPort.c_str() + shownArgument(failure.tried.device) + whyNotOpened(failure);
 }
 
 std::string tcpConnectFailureText(const LinkSettings& settings, const OsError& error,

@@ -167,6 +167,10 @@ TEST(CommandLine, TheExitStatusSaysHowTheRunWent) {
        "",
        "Ошибка в параметрах: у --port неверное значение «ком1»: такого порта нет (искали "
        "/dev/ком1, /dev/serial/by-id/ком1)"},
+      {{"--port", "/nonexistent/весы"},
+       3,
+       "  Опрос: /nonexistent/весы, 9600,None,8,1\n",
+       lf(kPortNotOpened.substr(2) + "\r\nПорт /nonexistent/весы: такого устройства нет. ")},
       {{"--port", "tty"}, 2, "", "Ошибка в параметрах: --port ведёт к терминалу"},
       {{"--port", "com1", "--trace", "./#Log.csv"},
        2,
