@@ -171,6 +171,8 @@ struct ScriptRun {
   harness::ExitStatus status;
   std::string output;
   std::string errors;
+
+  bool exitedWith(int code) const { return status.exited && status.code == code; }
 };
 
 // Runs the program with `arguments` and an input that ends at once (no key

@@ -12,6 +12,7 @@
 
 #include "e2e/checker_process.h"
 #include "e2e/console_texts.h"
+#include "e2e/scale_on_pty.h"
 #include "e2e/scale_sim_process.h"
 #include "e2e/scratch_dir.h"
 #include "e2e/tcp_peer.h"
@@ -32,18 +33,15 @@ const std::string kTwoStepReading = kTwoStepTag + " Ст[1,234] кг";
 // A two-step scale on a pseudo-terminal named by its path, three polls:
 // the readings, the summary, status 0, and a trace of every byte.
 TEST(CommandLine, PollsADevicePathCountTimes) {
-  ScratchDir work;
-  ScratchDir ports;
-  harness::SimProcess sim;
-  const std::string device = ports.file("scale");
-  ASSERT_TRUE(startSim(sim, {"--pty", device, "--kind", "two-step"}));
-  const ScriptRun run = runWith(work, ports, {"--port", device, "--count", "3", "--trace", "t"});
-  EXPECT_TRUE(run.status.exited && run.status.code == 0) << run.status.code << run.output;
-  EXPECT_EQ(run.output, lf(kTitle + "\r\n  Опрос: " + device + ", 9600,None,8,1\r\n" +
+  ScaleOnPty scale;
+  ASSERT_TRUE(scale.start({"--kind", "two-step"}));
+  const ScriptRun run = scale.run({"--port", scale.device, "--count", "3", "--trace", "t"});
+  EXPECT_TRUE(run.exitedWith(0)) << run.status.code << run.output;
+  EXPECT_EQ(run.output, lf(kTitle + "\r\n  Опрос: " + scale.device + ", 9600,None,8,1\r\n" +
                            kTwoStepReading + kTwoStepReading + kTwoStepReading +
                            "\r\nОпросов: 3, показаний: 3 (AD: 3), ошибок: 0.\r\n"));
   EXPECT_EQ(run.errors, "");
-  const std::string trace = work.read("t");
+  const std::string trace = scale.work.read("t");
   for (const char* line : {"  poll 1\r\n", "  > 05 ", "  < 06 ", "  > 11 ",
                            "  < 53 54 2C 47 53 2C 2B 20 20 31 2E 32 33 34 6B 67 0D 0A ",
                            "  poll 3: reading AD\r\n", "  end after 3 polls\r\n"}) {
@@ -54,33 +52,28 @@ TEST(CommandLine, PollsADevicePathCountTimes) {
 // A rate outside the termios table is set all the same (a pseudo-terminal
 // carries the bytes whatever the rate).
 TEST(CommandLine, PollsAtARateOutsideTheStandardTable) {
-  ScratchDir work;
-  ScratchDir ports;
-  harness::SimProcess sim;
-  const std::string device = ports.file("scale");
-  ASSERT_TRUE(startSim(sim, {"--pty", device, "--kind", "two-step", "--baud", "12345"}));
-  const ScriptRun run = runWith(work, ports, {"--port", device, "--baud", "12345", "--count", "1"});
-  EXPECT_TRUE(run.status.exited && run.status.code == 0) << run.status.code << run.output;
-  EXPECT_NE(run.output.find(device + ", 12345,None,8,1\n" + kTwoStepReading), std::string::npos)
+  ScaleOnPty scale;
+  ASSERT_TRUE(scale.start({"--kind", "two-step", "--baud", "12345"}));
+  const ScriptRun run = scale.run({"--port", scale.device, "--baud", "12345", "--count", "1"});
+  EXPECT_TRUE(run.exitedWith(0)) << run.status.code << run.output;
+  EXPECT_NE(run.output.find(scale.device + ", 12345,None,8,1\n" + kTwoStepReading),
+            std::string::npos)
       << run.output;
 }
 
 // A scale that streams a frame every 150 ms falls quiet between frames:
 // each reading is still the stream's, and it comes from the whole frame.
 TEST(CommandLine, ReadsASlowStreamAsAStream) {
-  ScratchDir work;
-  ScratchDir ports;
-  harness::SimProcess sim;
-  const std::string device = ports.file("scale");
-  ASSERT_TRUE(startSim(sim, {"--pty", device, "--kind", "stream", "--interval", "150"}));
-  const ScriptRun run = runWith(work, ports, {"--port", device, "--count", "3"});
+  ScaleOnPty scale;
+  ASSERT_TRUE(scale.start({"--kind", "stream", "--interval", "150"}));
+  const ScriptRun run = scale.run({"--port", scale.device, "--count", "3"});
   const std::string reading = kStreamTag + " Ст[1,234] кг";
   EXPECT_EQ(run.output,
-            lf(kTitle + "\r\n  Опрос: " + device + ", 9600,None,8,1\r\n" + reading + reading +
+            lf(kTitle + "\r\n  Опрос: " + scale.device + ", 9600,None,8,1\r\n" + reading + reading +
                reading + "\r\nОпросов: 3, показаний: 3 (~22: 3), ошибок: 0.\r\n"));
   std::string dump;
   for (int poll = 0; poll < 3; ++poll) dump += "ST,GS,+  1.234kg\r\r\n";  // LF stored as CR LF
-  EXPECT_EQ(work.read("#DeviceIO"), dump);
+  EXPECT_EQ(scale.work.read("#DeviceIO"), dump);
 }
 
 // By its address, and by a name longer than the link's 15 characters (a
@@ -101,7 +94,7 @@ TEST(CommandLine, PollsATcpScaleCountTimes) {
   const std::string reading = kCombinedTag + " Ст[1,234] кг";
   for (const auto& [typed, shown] : cases) {
     const ScriptRun run = runWith(work, ports, {"--tcp", typed, "--count", "3"});
-    EXPECT_TRUE(run.status.exited && run.status.code == 0) << run.status.code << run.output;
+    EXPECT_TRUE(run.exitedWith(0)) << run.status.code << run.output;
     EXPECT_EQ(run.output, lf(kTitle + "\r\n  Опрос: " + shown + " (TCP)\r\n" + reading + reading +
                              reading + "\r\nОпросов: 3, показаний: 3 (ad: 3), ошибок: 0.\r\n"));
   }

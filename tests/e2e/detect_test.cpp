@@ -9,9 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e/checker_process.h"
-#include "e2e/scale_sim_process.h"
-#include "e2e/scratch_dir.h"
+#include "e2e/scale_on_pty.h"
 
 namespace scalecheck::e2e {
 namespace {
@@ -51,18 +49,13 @@ std::vector<std::string> printedCommand(const std::string& output) {
 
 TEST_P(Detect, NamesTheScalesRateAndWayOrNothing) {
   const DetectCase& row = GetParam();
-  ScratchDir work;
-  ScratchDir ports;
-  harness::SimProcess sim;
-  const std::string port = ports.file("scale");
-  std::vector<std::string> options{"--pty", port};
-  options.insert(options.end(), row.scale.begin(), row.scale.end());
-  ASSERT_TRUE(startSim(sim, options));
+  ScaleOnPty scale;
+  const std::string& port = scale.device;
+  ASSERT_TRUE(scale.start(row.scale));
 
-  const ScriptRun scan =
-      runWith(work, ports, {"--port", port, "--detect"}, harness::Deadline(kScanBoundMs));
+  const ScriptRun scan = scale.run({"--port", port, "--detect"}, harness::Deadline(kScanBoundMs));
   const bool found = *row.settings != '\0';
-  EXPECT_TRUE(scan.status.exited && scan.status.code == (found ? 0 : 1)) << scan.output;
+  EXPECT_TRUE(scan.exitedWith(found ? 0 : 1)) << scan.output;
   if (!found) {
     EXPECT_EQ(scan.output.find("Найдено"), std::string::npos) << scan.output;
     EXPECT_NE(scan.output.find("Весы не найдены: на всех проверенных настройках (56) - тишина."),
@@ -77,8 +70,8 @@ TEST_P(Detect, NamesTheScalesRateAndWayOrNothing) {
   for (const std::string& word : wordsOf(row.settings)) expected.push_back(word);
   ASSERT_EQ(command, expected) << scan.output;
   command.insert(command.end(), {"--count", "2"});
-  const ScriptRun run = runWith(work, ports, command);
-  EXPECT_TRUE(run.status.exited && run.status.code == 0) << run.output;
+  const ScriptRun run = scale.run(command);
+  EXPECT_TRUE(run.exitedWith(0)) << run.output;
   EXPECT_NE(run.output.find(std::string("показаний: 2 (") + row.way + ": 2)"), std::string::npos)
       << run.output;
 }

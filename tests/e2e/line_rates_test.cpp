@@ -6,46 +6,38 @@
 
 #include <string>
 
-#include "e2e/checker_process.h"
 #include "e2e/console_texts.h"
-#include "e2e/scale_sim_process.h"
-#include "e2e/scratch_dir.h"
+#include "e2e/scale_on_pty.h"
 
 namespace scalecheck::e2e {
 namespace {
 
-bool exitedWith(const ScriptRun& run, int code) {
-  return run.status.exited && run.status.code == code;
-}
-
 TEST(LineRates, OnlyTheScalesRateReads) {
-  ScratchDir work;
-  ScratchDir ports;
-  harness::SimProcess sim;
-  const std::string port = ports.file("scale");
-  ASSERT_TRUE(startSim(sim, {"--pty", port, "--kind", "two-step", "--baud", "4800"}));
+  ScaleOnPty scale;
+  const std::string& port = scale.device;
+  ASSERT_TRUE(scale.start({"--kind", "two-step", "--baud", "4800"}));
 
-  const ScriptRun right = runWith(work, ports, {"--port", port, "--baud", "4800", "--count", "2"});
-  EXPECT_TRUE(exitedWith(right, 0)) << right.output;
+  const ScriptRun right = scale.run({"--port", port, "--baud", "4800", "--count", "2"});
+  EXPECT_TRUE(right.exitedWith(0)) << right.output;
   EXPECT_NE(right.output.find("Опросов: 2, показаний: 2 (AD: 2), ошибок: 0."), std::string::npos)
       << right.output;
 
   // Twice the rate: the scale hears no ENQ in what arrives, and says nothing.
-  const ScriptRun wrong = runWith(work, ports, {"--port", port, "--count", "2"});
-  EXPECT_TRUE(exitedWith(wrong, 1)) << wrong.output;
+  const ScriptRun wrong = scale.run({"--port", port, "--count", "2"});
+  EXPECT_TRUE(wrong.exitedWith(1)) << wrong.output;
   EXPECT_NE(wrong.output.find("(110: 2 (тишина: 2))"), std::string::npos) << wrong.output;
 
   // Some 7% off: the short requests still get through, the frames come back
   // garbled. The run says so, suggests the scan, and the trace says why each
   // poll failed.
   const ScriptRun nearly =
-      runWith(work, ports, {"--port", port, "--baud", "4480", "--count", "2", "--trace", "t"});
-  EXPECT_TRUE(exitedWith(nearly, 1)) << nearly.output;
+      scale.run({"--port", port, "--baud", "4480", "--count", "2", "--trace", "t"});
+  EXPECT_TRUE(nearly.exitedWith(1)) << nearly.output;
   EXPECT_NE(nearly.output.find("(110: 2 (байты без кадра: 2))"), std::string::npos)
       << nearly.output;
   EXPECT_NE(nearly.output.find("scalecheck --port " + port + " --detect"), std::string::npos)
       << nearly.output;
-  const std::string trace = work.read("t");
+  const std::string trace = scale.work.read("t");
   for (const char* outcome : {"poll 1: failed, 110, bytes without a frame",
                               "poll 2: failed, 110, bytes without a frame"}) {
     EXPECT_NE(trace.find(outcome), std::string::npos) << trace;
@@ -55,14 +47,11 @@ TEST(LineRates, OnlyTheScalesRateReads) {
 // The bytes are garbled, not lost: a 4800 stream reaches a 9600 reader as
 // bytes that are no frame.
 TEST(LineRates, AStreamAtAnotherRateArrivesGarbled) {
-  ScratchDir work;
-  ScratchDir ports;
-  harness::SimProcess sim;
-  const std::string port = ports.file("scale");
-  ASSERT_TRUE(startSim(sim, {"--pty", port, "--baud", "4800"}));
-  const ScriptRun run = runWith(work, ports, {"--port", port, "--count", "1", "--trace", "t"});
-  EXPECT_TRUE(exitedWith(run, 1)) << run.output;
-  const std::string trace = work.read("t");
+  ScaleOnPty scale;
+  ASSERT_TRUE(scale.start({"--baud", "4800"}));
+  const ScriptRun run = scale.run({"--port", scale.device, "--count", "1", "--trace", "t"});
+  EXPECT_TRUE(run.exitedWith(1)) << run.output;
+  const std::string trace = scale.work.read("t");
   EXPECT_NE(trace.find("  < "), std::string::npos) << trace;
   EXPECT_EQ(trace.find("53 54 2C 47 53"), std::string::npos) << "a frame came whole:\n" << trace;
 }
