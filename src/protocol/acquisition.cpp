@@ -205,10 +205,7 @@ bool failPoll(ScaleLink& link, Exchange& exchange, bool wasOpen) {
   PollReport& report = exchange.report;
   report.cause = causeOf(link, exchange, wasOpen);
   if (report.cause != PollCause::kFrameRejected) report.rejection = FrameRejection::kNone;
-  const bool lost = report.cause == PollCause::kNotOpened ||
-                    report.cause == PollCause::kDeviceGone ||
-                    report.cause == PollCause::kPeerClosed;
-  if (lost) report.osError = link.osError();
+  if (lostConnection(report.cause)) report.osError = link.osError();
   link.recordErrorIfNone(LinkError::kNoData);
   return false;
 }

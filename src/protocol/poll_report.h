@@ -21,6 +21,13 @@ enum class PollCause : std::uint8_t {
   kPeerClosed,         // the TCP peer closed or reset the connection
 };
 
+// The causes that say the connection was lost or never made; the report's
+// OS error says why.
+inline bool lostConnection(PollCause cause) {
+  return cause == PollCause::kDeviceGone || cause == PollCause::kNotOpened ||
+         cause == PollCause::kPeerClosed;
+}
+
 // Why the frame parser refused a frame.
 enum class FrameRejection : std::uint8_t {
   kNone,

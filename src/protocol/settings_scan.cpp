@@ -49,11 +49,6 @@ bool clean(const LineErrorCounts& errors) {
   return errors.parity == 0 && errors.frame == 0 && errors.breaks == 0;
 }
 
-bool lost(const PollReport& report) {
-  return report.cause == PollCause::kDeviceGone || report.cause == PollCause::kNotOpened ||
-         report.cause == PollCause::kPeerClosed;
-}
-
 void addUp(PollReport& sum, const PollReport& poll) {
   const PollReport before = sum;
   sum = poll;
@@ -165,7 +160,7 @@ class Scan {
     PollReport report;
     const bool got = pollReading(link_, reading, report, ways);
     addUp(outcome.heard, report);
-    if (lost(report)) result_.lost = true;
+    if (lostConnection(report.cause)) result_.lost = true;
     return got;
   }
 
