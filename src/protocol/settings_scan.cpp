@@ -142,7 +142,7 @@ class Scan {
   void pollUntilTold(ProbeOutcome& outcome) {
     const platform::Deadline quiet(link_.clock(), kQuietWithoutStreamMs);
     for (bool again = false;; again = true) {
-      if (pollOnce(outcome, outcome.probe.ways, outcome.reading)) {
+      if (pollOnce(outcome)) {
         outcome.read = true;
         outcome.readings = 1;
         return;
@@ -156,9 +156,10 @@ class Scan {
     }
   }
 
-  bool pollOnce(ProbeOutcome& outcome, PollWays ways, WeightReading& reading) {
+  // One poll of the probe's ways; what it heard is added to the probe's.
+  bool pollOnce(ProbeOutcome& outcome) {
     PollReport report;
-    const bool got = pollReading(link_, reading, report, ways);
+    const bool got = pollReading(link_, outcome.reading, report, outcome.probe.ways);
     addUp(outcome.heard, report);
     if (lostConnection(report.cause)) result_.lost = true;
     return got;
