@@ -181,9 +181,7 @@ bool finishPoll(ScaleLink& link, const Exchange& exchange, AcquisitionMode mode,
 PollCause causeOf(const ScaleLink& link, const Exchange& exchange, bool wasOpen) {
   const Transport& transport = link.transport();
   if (!wasOpen) return PollCause::kNotOpened;
-  if (transport.gone() || !transport.isOpen()) {
-    return transport.reachesNetworkPeer() ? PollCause::kPeerClosed : PollCause::kDeviceGone;
-  }
+  if (transport.gone() || !transport.isOpen()) return lossCause(transport);
   if (exchange.report.nakSeen) return PollCause::kNak;
   if (exchange.rejection != FrameRejection::kNone || exchange.textUnused) {
     return PollCause::kFrameRejected;
