@@ -33,6 +33,17 @@ struct LineErrorCounts {
   std::uint32_t parity = 0;
   std::uint32_t frame = 0;
   std::uint32_t breaks = 0;
+
+  // No byte was misread (a parity or framing error, a break): the settings
+  // match the sender's. An overrun loses bytes but says nothing of them.
+  bool clean() const { return parity == 0 && frame == 0 && breaks == 0; }
+  LineErrorCounts& operator+=(const LineErrorCounts& more) {
+    overrun += more.overrun;
+    parity += more.parity;
+    frame += more.frame;
+    breaks += more.breaks;
+    return *this;
+  }
 };
 
 // What the wait before a stretch of unsolicited data found.

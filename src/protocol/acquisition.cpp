@@ -20,27 +20,22 @@ constexpr std::uint32_t kAckDelayMs = 128;
 // A combined-request reply shorter than this is no weight frame.
 constexpr std::int32_t kCombinedMinBytes = 11;
 
-// What the bytes of one reply or burst are, for saying why a poll failed.
-enum class Heard : std::uint8_t {
-  kNothing,
-  kControl,  // only ACK, NAK and line ends
-  kText,     // printable text, maybe with line ends
-  kGarbage,  // other bytes: a wrong rate or framing, noise
-};
-
-Heard classify(const std::uint8_t* bytes, std::int32_t count) {
+// Whether the bytes of one reply or burst are text: printable characters,
+// maybe with ACK, NAK and line ends, and nothing else (other bytes are a
+// wrong rate or framing, or noise).
+bool isText(const std::uint8_t* bytes, std::int32_t count) {
   // NULs that fill the buffer after a stretch of 43 are not the scale's.
   while (count > 0 && bytes[count - 1] == 0) --count;
-  Heard heard = count > 0 ? Heard::kControl : Heard::kNothing;
+  bool printable = false;
   for (std::int32_t i = 0; i < count; ++i) {
     const std::uint8_t byte = bytes[i];
     if (byte >= 0x20 && byte <= 0x7E) {
-      heard = Heard::kText;
+      printable = true;
     } else if (byte != kAck && byte != kNak && byte != '\r' && byte != '\n' && byte != '\t') {
-      return Heard::kGarbage;
+      return false;
     }
   }
-  return heard;
+  return printable;
 }
 
 // One poll's working state: the exchange buffer holds the captured frame,
@@ -51,22 +46,18 @@ struct Exchange {
   WeightReading parsed;
   std::int32_t dumpCount = 0;
   PollReport& report;
-  bool textRefused = false;  // text the parser refused (report.rejection says why)
-  bool textUnused = false;   // a frame heard where none was asked for
-  bool garbage = false;
+  // Why the parser refused the last text heard; kNone: it refused none.
+  FrameRejection rejection = FrameRejection::kNone;
+  bool textUnused = false;  // a frame heard where none was asked for
 
   explicit Exchange(PollReport& pollReport) : report(pollReport) {}
 };
 
-// Bytes that made no reading, kept as the poll's evidence: text refused
-// for `why`, or garbage.
+// Bytes that made no reading: text is kept as the poll's evidence, refused
+// for `why`.
 void noteRefused(Exchange& exchange, const std::uint8_t* bytes, std::int32_t count,
                  FrameRejection why) {
-  const Heard heard = classify(bytes, count);
-  if (heard == Heard::kGarbage) exchange.garbage = true;
-  if (heard != Heard::kText) return;
-  exchange.textRefused = true;
-  exchange.report.rejection = why;
+  if (isText(bytes, count)) exchange.rejection = why;
 }
 
 // Parses `length` bytes of the exchange buffer, of which the scale sent
@@ -85,16 +76,16 @@ bool parseInto(ScaleLink& link, Exchange& exchange, std::int32_t length, std::in
 // would be, to say what is wrong with it. True when it was a whole frame.
 bool noteUnasked(ScaleLink& link, Exchange& exchange, const std::uint8_t* bytes,
                  std::int32_t count) {
+  if (!isText(bytes, count)) return false;
   WeightReading unused;
   FrameRejection why = FrameRejection::kNone;
-  if (classify(bytes, count) == Heard::kText &&
-      parseFrame(link.decimalSeparator(), bytes, count, unused, &why)) {
-    ++exchange.report.framesRecognised;
-    exchange.textUnused = true;
-    return true;
+  if (!parseFrame(link.decimalSeparator(), bytes, count, unused, &why)) {
+    exchange.rejection = why;
+    return false;
   }
-  noteRefused(exchange, bytes, count, why);
-  return false;
+  ++exchange.report.framesRecognised;
+  exchange.textUnused = true;
+  return true;
 }
 
 // Sleeps `ms`; false when the poll is to be given up after it.
@@ -181,7 +172,6 @@ bool finishPoll(ScaleLink& link, const Exchange& exchange, AcquisitionMode mode,
   reading.acquisitionMode = mode;
   reading.valid = 1;
   exchange.report.mode = mode;
-  exchange.report.rejection = FrameRejection::kNone;  // of a way tried before
   dumpFrame(link, exchange);
   out = reading;
   return true;
@@ -191,24 +181,21 @@ bool finishPoll(ScaleLink& link, const Exchange& exchange, AcquisitionMode mode,
 PollCause causeOf(const ScaleLink& link, const Exchange& exchange, bool wasOpen) {
   const Transport& transport = link.transport();
   if (!wasOpen) return PollCause::kNotOpened;
-  if (transport.gone() || !transport.isOpen()) {
-    return transport.reachesNetworkPeer() ? PollCause::kPeerClosed : PollCause::kDeviceGone;
-  }
+  if (transport.gone() || !transport.isOpen()) return lossCause(transport);
   if (exchange.report.nakSeen) return PollCause::kNak;
-  if (exchange.textRefused || exchange.textUnused) return PollCause::kFrameRejected;
+  if (exchange.rejection != FrameRejection::kNone || exchange.textUnused) {
+    return PollCause::kFrameRejected;
+  }
   if (exchange.report.ackSeen) return PollCause::kAckWithoutFrame;
-  if (exchange.garbage || exchange.report.bytesHeard > 0) return PollCause::kBytesWithoutFrame;
+  if (exchange.report.bytesHeard > 0) return PollCause::kBytesWithoutFrame;
   return PollCause::kSilence;
 }
 
 bool failPoll(ScaleLink& link, Exchange& exchange, bool wasOpen) {
   PollReport& report = exchange.report;
   report.cause = causeOf(link, exchange, wasOpen);
-  if (report.cause != PollCause::kFrameRejected) report.rejection = FrameRejection::kNone;
-  const bool lost = report.cause == PollCause::kNotOpened ||
-                    report.cause == PollCause::kDeviceGone ||
-                    report.cause == PollCause::kPeerClosed;
-  if (lost) report.osError = link.osError();
+  if (report.cause == PollCause::kFrameRejected) report.rejection = exchange.rejection;
+  if (lostConnection(report.cause)) report.osError = link.osError();
   link.recordErrorIfNone(LinkError::kNoData);
   return false;
 }

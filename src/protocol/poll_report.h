@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "link/transport.h"
 #include "link/weight_reading.h"
 #include "platform/os_error.h"
 
@@ -20,6 +21,19 @@ enum class PollCause : std::uint8_t {
   kNotOpened,          // the link is not open, or opening it again failed
   kPeerClosed,         // the TCP peer closed or reset the connection
 };
+
+// The causes that say the connection was lost or never made; the report's
+// OS error says why.
+inline bool lostConnection(PollCause cause) {
+  return cause == PollCause::kDeviceGone || cause == PollCause::kNotOpened ||
+         cause == PollCause::kPeerClosed;
+}
+
+// How the connection of `transport`, found lost, went: a network peer
+// closed it, or the device went away.
+inline PollCause lossCause(const Transport& transport) {
+  return transport.reachesNetworkPeer() ? PollCause::kPeerClosed : PollCause::kDeviceGone;
+}
 
 // Why the frame parser refused a frame.
 enum class FrameRejection : std::uint8_t {

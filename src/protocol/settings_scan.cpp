@@ -40,20 +40,6 @@ bool alike(const WeightReading& a, const WeightReading& b) {
          a.decimals == b.decimals;
 }
 
-LineErrorCounts sum(const LineErrorCounts& a, const LineErrorCounts& b) {
-  return LineErrorCounts{a.overrun + b.overrun, a.parity + b.parity, a.frame + b.frame,
-                         a.breaks + b.breaks};
-}
-
-bool clean(const LineErrorCounts& errors) {
-  return errors.parity == 0 && errors.frame == 0 && errors.breaks == 0;
-}
-
-bool lost(const PollReport& report) {
-  return report.cause == PollCause::kDeviceGone || report.cause == PollCause::kNotOpened ||
-         report.cause == PollCause::kPeerClosed;
-}
-
 void addUp(PollReport& sum, const PollReport& poll) {
   const PollReport before = sum;
   sum = poll;
@@ -147,7 +133,7 @@ class Scan {
   void pollUntilTold(ProbeOutcome& outcome) {
     const platform::Deadline quiet(link_.clock(), kQuietWithoutStreamMs);
     for (bool again = false;; again = true) {
-      if (pollOnce(outcome, outcome.probe.ways, outcome.reading)) {
+      if (pollOnce(outcome)) {
         outcome.read = true;
         outcome.readings = 1;
         return;
@@ -161,11 +147,12 @@ class Scan {
     }
   }
 
-  bool pollOnce(ProbeOutcome& outcome, PollWays ways, WeightReading& reading) {
+  // One poll of the probe's ways; what it heard is added to the probe's.
+  bool pollOnce(ProbeOutcome& outcome) {
     PollReport report;
-    const bool got = pollReading(link_, reading, report, ways);
+    const bool got = pollReading(link_, outcome.reading, report, outcome.probe.ways);
     addUp(outcome.heard, report);
-    if (lost(report)) result_.lost = true;
+    if (lostConnection(report.cause)) result_.lost = true;
     return got;
   }
 
@@ -212,7 +199,7 @@ class Scan {
       if (again.read && alike(again.reading, chosen->reading)) {
         ++chosen->readings;
         chosen->reading = again.reading;
-        chosen->lineErrors = sum(chosen->lineErrors, again.lineErrors);
+        chosen->lineErrors += again.lineErrors;
       } else {
         readers.erase(chosen);
       }
@@ -239,7 +226,7 @@ class Scan {
   // else the first.
   static std::vector<ProbeOutcome>::iterator choose(std::vector<ProbeOutcome>& readers) {
     const auto cleanOne = std::find_if(readers.begin(), readers.end(),
-                                       [](const ProbeOutcome& r) { return clean(r.lineErrors); });
+                                       [](const ProbeOutcome& r) { return r.lineErrors.clean(); });
     return cleanOne != readers.end() ? cleanOne : readers.begin();
   }
 
@@ -254,7 +241,7 @@ class Scan {
     result_.found = true;
     result_.verdict.line = chosen->probe.line;
     result_.verdict.reading = chosen->reading;
-    result_.verdict.clean = clean(chosen->lineErrors);
+    result_.verdict.clean = chosen->lineErrors.clean();
     result_.verdict.alike.clear();
     for (const ProbeOutcome& other : readers) {
       if (!(other.probe.line == chosen->probe.line)) result_.verdict.alike.push_back(other);
