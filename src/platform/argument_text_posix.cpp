@@ -11,13 +11,8 @@ constexpr char kUnknown = '?';
 
 // The Windows-1251 byte of a code point, or '?' where the code page lacks it.
 char byteFor(char32_t codePoint) {
-  if (codePoint < 0x80) return static_cast<char>(codePoint);
-  for (std::size_t i = 0; i < 128; ++i) {
-    if (kCp1251UpperHalf[i] != 0 && kCp1251UpperHalf[i] == codePoint) {
-      return static_cast<char>(0x80 + i);
-    }
-  }
-  return kUnknown;
+  char byte = kUnknown;
+  return cp1251ByteOf(codePoint, byte) ? byte : kUnknown;
 }
 
 // The code point of the UTF-8 sequence at `at`, and its length in `size`;

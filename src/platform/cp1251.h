@@ -33,15 +33,29 @@ struct Cp1251Text {
   constexpr const char* c_str() const { return bytes; }
 };
 
-namespace detail {
-constexpr char cp1251Byte(char32_t codePoint) {
-  if (codePoint < 0x80) return static_cast<char>(codePoint);
+// The Windows-1251 byte of a code point, or false where the code page
+// lacks it.
+constexpr bool cp1251ByteOf(char32_t codePoint, char& byte) {
+  if (codePoint < 0x80) {
+    byte = static_cast<char>(codePoint);
+    return true;
+  }
   for (std::size_t i = 0; i < 128; ++i) {
     if (kCp1251UpperHalf[i] != 0 && kCp1251UpperHalf[i] == codePoint) {
-      return static_cast<char>(static_cast<unsigned char>(0x80 + i));
+      byte = static_cast<char>(static_cast<unsigned char>(0x80 + i));
+      return true;
     }
   }
-  throw "character not in Windows-1251";  // a compile error in constant evaluation
+  return false;
+}
+
+namespace detail {
+constexpr char cp1251Byte(char32_t codePoint) {
+  char byte = '\0';
+  if (!cp1251ByteOf(codePoint, byte)) {
+    throw "character not in Windows-1251";  // a compile error in constant evaluation
+  }
+  return byte;
 }
 }  // namespace detail
 

@@ -28,6 +28,9 @@ static_assert(kEventRxChar == EV_RXCHAR && kEventTxEmpty == EV_TXEMPTY, "event b
 static_assert(kPurgeTxAbort == PURGE_TXABORT && kPurgeRxAbort == PURGE_RXABORT &&
                   kPurgeTxClear == PURGE_TXCLEAR && kPurgeRxClear == PURGE_RXCLEAR,
               "purge flags");
+static_assert(kCommErrorOverrun == CE_OVERRUN && kCommErrorParity == CE_RXPARITY &&
+                  kCommErrorFrame == CE_FRAME && kCommErrorBreak == CE_BREAK,
+              "line error bits");
 
 DCB commStateToDcb(const CommState& state) {
   DCB dcb{};

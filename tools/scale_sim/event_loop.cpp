@@ -68,7 +68,7 @@ void EventLoop::handleSignals() {
 }
 
 // The reader may change its line settings at any moment: they are looked
-// at each time bytes may cross, which costs one ioctl.
+// at each time bytes may cross, which costs two ioctls.
 void EventLoop::followPeerLine(Nanos now) {
   if (const std::optional<UartSettings> peer = endpoint_.peerLine()) {
     simulator_.setPeerLine(*peer, now);

@@ -2,8 +2,9 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <termios.h>
 
-#include "any_speed.h"
+#include "platform/serial_posix_rate.h"
 #include "port_symlink.h"
 #include "serial_line.h"
 
@@ -94,9 +95,12 @@ std::optional<UartSettings> PtyEndpoint::peerLine() const {
   // pseudo-terminal forces 8 data bits and no parity there, whatever it
   // was asked for. A query that fails changes nothing.
   UartSettings line;
-  if (!readSpeedAndStopBits(master_.get(), line.baud, line.stopBits) || line.baud == 0) {
+  termios settings{};
+  if (!platform::rateInForce(master_.get(), line.baud) || line.baud == 0 ||
+      tcgetattr(master_.get(), &settings) != 0) {
     return std::nullopt;
   }
+  line.stopBits = (settings.c_cflag & CSTOPB) != 0 ? 2 : 1;
   return line;
 }
 

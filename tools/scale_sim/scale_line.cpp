@@ -40,9 +40,14 @@ void ScaleLine::chooseOutboundPath(Nanos now) {
   if (outboundModelled_ || !modelWanted()) return;
   outboundModelled_ = true;
   // What the scale's UART has queued crosses the model from here on.
-  for (const LinePacer::PendingByte& pending : pacer_.pending()) {
-    toPeer_.send(static_cast<std::uint8_t>(pending.byte), scale_, pending.start,
-                 pending.due - pending.start);
+  putOnWire(0);
+}
+
+void ScaleLine::putOnWire(std::size_t first) {
+  const std::deque<LinePacer::PendingByte>& pending = pacer_.pending();
+  for (std::size_t i = first; i < pending.size(); ++i) {
+    toPeer_.send(static_cast<std::uint8_t>(pending[i].byte), scale_, pending[i].start,
+                 pending[i].due - pending[i].start);
   }
 }
 
@@ -50,12 +55,7 @@ void ScaleLine::send(Nanos notBefore, std::string_view bytes, Nanos now) {
   chooseOutboundPath(now);
   const std::size_t queuedBefore = pacer_.pending().size();
   pacer_.enqueue(notBefore, bytes, now);
-  if (!outboundModelled_) return;
-  const std::deque<LinePacer::PendingByte>& pending = pacer_.pending();
-  for (std::size_t i = queuedBefore; i < pending.size(); ++i) {
-    toPeer_.send(static_cast<std::uint8_t>(pending[i].byte), scale_, pending[i].start,
-                 pending[i].due - pending[i].start);
-  }
+  if (outboundModelled_) putOnWire(queuedBefore);
 }
 
 std::string ScaleLine::takeDue(Nanos now) {

@@ -71,6 +71,9 @@ class ScaleLine {
  private:
   bool modelWanted() const { return noisy_ || peer_ != scale_; }
   void chooseOutboundPath(Nanos now);
+  // The bytes the scale's UART has queued, from the `first`, onto the
+  // model's wire at the times the pacer gave them.
+  void putOnWire(std::size_t first);
   static LineTally take(LineTally& tally);
   static void count(LineTally& tally, const ReceivedByte& byte);
 

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "any_speed.h"
+#include "platform/serial_posix_rate.h"
 
 namespace scalecheck::sim {
 namespace {
@@ -98,7 +98,7 @@ bool configureSerialLine(int fd, const UartSettings& line, std::string& error) {
     error = systemError("applying the line settings");
     return false;
   }
-  if (!tableSpeed && !setAnySpeed(fd, line.baud)) {
+  if (!tableSpeed && !platform::setAnyRate(fd, line.baud)) {
     error = systemError("setting the speed " + std::to_string(line.baud) + " baud");
     return false;
   }
