@@ -20,6 +20,12 @@ struct Framing {
   friend bool operator==(const Framing& a, const Framing& b) {
     return a.dataBits == b.dataBits && a.parity == b.parity && a.stopBits == b.stopBits;
   }
+  // Start bit, data bits, parity bit and stop bits: a character's time on
+  // the line in bit times.
+  constexpr std::uint32_t bitsPerCharacter() const {
+    return 1U + dataBits + (parity != parity::kNone ? 1U : 0U) +
+           (stopBits == stop_bits::kTwo ? 2U : 1U);
+  }
 };
 
 constexpr Framing k8N1{8, parity::kNone, stop_bits::kOne};

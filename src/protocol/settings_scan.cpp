@@ -119,9 +119,7 @@ class Scan {
   }
 
   void realign(const LineSetting& line) {
-    const Framing& framing = line.framing;
-    const std::uint32_t bits = 1U + framing.dataBits + (framing.parity != parity::kNone ? 1U : 0U) +
-                               (framing.stopBits == stop_bits::kTwo ? 2U : 1U);
+    const std::uint32_t bits = line.framing.bitsPerCharacter();
     const auto rate = static_cast<std::uint32_t>(line.baudRate);
     link_.clock().sleep((kRealignCharacters * bits * 1000 + rate - 1) / rate);
   }

@@ -27,11 +27,6 @@ constexpr Way kWays[] = {{sim::ScaleKind::kStream, AcquisitionMode::kStream},
                          {sim::ScaleKind::kTwoStep, AcquisitionMode::kTwoStep},
                          {sim::ScaleKind::kCombined, AcquisitionMode::kCombined}};
 
-int bitsOf(const Framing& framing) {
-  return 1 + framing.dataBits + (framing.parity != parity::kNone ? 1 : 0) +
-         (framing.stopBits == stop_bits::kTwo ? 2 : 1);
-}
-
 // A framing under which a scale at `scale` gives no reading. A receiver
 // with longer characters than the sender's loses step in a frame sent back
 // to back (its stop sample falls in the next start bit); shorter ones
@@ -40,7 +35,7 @@ int bitsOf(const Framing& framing) {
 // checker sends with bit 7 set (its stop bit). No framing here stops an
 // 11-bit stream from being read.
 std::optional<Framing> incompatibleWith(const Framing& scale, sim::ScaleKind kind) {
-  if (bitsOf(scale) == 10) return k8E1;
+  if (scale.bitsPerCharacter() == 10) return k8E1;
   if (kind != sim::ScaleKind::kStream) return k7N2;
   return std::nullopt;
 }
