@@ -81,7 +81,7 @@ void traceHeading(TrafficTrace& trace, platform::Clock& clock, const ScaleLink& 
 
 std::string outcomeNote(std::uint64_t poll, const PollOutcome& outcome) {
   std::string note = "poll " + std::to_string(poll) + ": ";
-  if (outcome.gotReading) return note + "reading " + wayName(outcome.mode);
+  if (outcome.gotReading) return note + "reading " + wayName(outcome.reading.acquisitionMode);
   note += "failed";
   if (outcome.errorDetail != 0) note += ", " + std::to_string(outcome.errorDetail);
   const std::string cause = causeTraceText(outcome.report);
@@ -110,7 +110,7 @@ class SessionPolls final : public PollListener {
 
   bool pollEnded(const PollOutcome& outcome) override {
     if (outcome.gotReading) {
-      tally_.noteReading(outcome.mode);
+      tally_.noteReading(outcome.reading.acquisitionMode);
     } else {
       tally_.noteFailure(outcome.errorDetail, outcome.report);
     }
