@@ -95,8 +95,7 @@ void RunEvents::started(const std::string& link) {
 }
 
 void RunEvents::polled(const PollOutcome& outcome, const ScaleLink& link) {
-  if (!lost_ && link.connectionLost()) {
-    lost_ = true;
+  if (!lostAt_ && link.connectionLost()) {
     lostAt_ = clock_.tickCount64();
     const PollCause cause =
         link.transport().reachesNetworkPeer() ? PollCause::kPeerClosed : PollCause::kDeviceGone;
@@ -105,8 +104,7 @@ void RunEvents::polled(const PollOutcome& outcome, const ScaleLink& link) {
   }
   const PollReport& report = outcome.report;
   if (report.cause == PollCause::kNotOpened &&
-      (!reopenFailureTold_ || !sameError(report.osError, reopenFailure_))) {
-    reopenFailureTold_ = true;
+      (!reopenFailure_ || !sameError(report.osError, *reopenFailure_))) {
     reopenFailure_ = report.osError;
     write(outcome.endedAt,
           withReason("reopen-failed " + std::to_string(outcome.errorDetail), report.osError));
@@ -136,9 +134,9 @@ void RunEvents::ended(const PollTally& tally) {
 
 void RunEvents::connectionReopened() {
   std::string event = "reopened";
-  if (lost_) event += " after " + std::to_string(clock_.tickCount64() - lostAt_) + " ms";
-  lost_ = false;
-  reopenFailureTold_ = false;
+  if (lostAt_) event += " after " + std::to_string(clock_.tickCount64() - *lostAt_) + " ms";
+  lostAt_.reset();
+  reopenFailure_.reset();
   write(clock_.localTime(), event);
 }
 

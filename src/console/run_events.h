@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,12 +45,11 @@ class RunEvents final : public ConnectionObserver {
 
   platform::Console& console_;
   platform::Clock& clock_;
-  bool lost_ = false;         // a loss was told, and no reopen since
-  std::uint64_t lostAt_ = 0;  // the tick it was found at
+  // The tick a loss was found at, while no reopen has followed it.
+  std::optional<std::uint64_t> lostAt_;
   // Reopens fail once a poll while the device is away: told once, and
   // again only when the OS gives another reason (busy instead of missing).
-  bool reopenFailureTold_ = false;
-  platform::OsError reopenFailure_;
+  std::optional<platform::OsError> reopenFailure_;
 };
 
 // "2026-12-09 14:03:05.123"
