@@ -87,20 +87,20 @@ std::string pollEvent(const PollOutcome& outcome) {
   return causeHasOsReason(report.cause) ? withReason(words, report.osError) : words;
 }
 
-RunEvents::RunEvents(platform::Console& console, platform::Clock& clock)
-    : console_(console), clock_(clock) {}
+RunEvents::RunEvents(platform::Console& console, platform::Clock& clock, const ScaleLink& link)
+    : console_(console), clock_(clock), link_(link) {}
 
 void RunEvents::started(const std::string& link) {
   write(clock_.localTime(), "start " + link);
 }
 
-void RunEvents::polled(const PollOutcome& outcome, const ScaleLink& link) {
-  if (!lostAt_ && link.connectionLost()) {
+void RunEvents::polled(const PollOutcome& outcome) {
+  if (!lostAt_ && link_.connectionLost()) {
     lostAt_ = clock_.tickCount64();
     const PollCause cause =
-        link.transport().reachesNetworkPeer() ? PollCause::kPeerClosed : PollCause::kDeviceGone;
+        link_.transport().reachesNetworkPeer() ? PollCause::kPeerClosed : PollCause::kDeviceGone;
     write(outcome.endedAt,
-          withReason("port-lost " + causeKeyword(cause, FrameRejection::kNone), link.osError()));
+          withReason("port-lost " + causeKeyword(cause, FrameRejection::kNone), link_.osError()));
   }
   const PollReport& report = outcome.report;
   if (report.cause == PollCause::kNotOpened &&
