@@ -182,13 +182,15 @@ std::string lostText() {
 }
 
 std::string portOption(const LinkSettings& settings) {
-  if (settings.mode == LinkMode::kTcp) return "--tcp " + TcpTransport::peerName(settings);
-  if (!settings.devicePath.empty()) return "--port " + settings.devicePath;
+  if (settings.mode == LinkMode::kTcp) {
+    return "--tcp " + shownArgument(TcpTransport::peerName(settings));
+  }
+  if (!settings.devicePath.empty()) return "--port " + shownArgument(settings.devicePath);
   return "--port com" + std::to_string(settings.comNumber);
 }
 
 std::string pollCommandFor(const LinkSettings& link, const LineSetting& line) {
-  std::string command = "scalecheck " + shownArgument(portOption(link));
+  std::string command = "scalecheck " + portOption(link);
   if (link.mode == LinkMode::kTcp) return command;
   const char* parity = line.framing.parity == parity::kEven  ? "even"
                        : line.framing.parity == parity::kOdd ? "odd"

@@ -38,9 +38,8 @@ std::string lostText();
 // "scalecheck --tcp 10.0.0.5:4001".
 std::string pollCommandFor(const LinkSettings& link, const LineSetting& line);
 
-// The port or peer as the operator names it on the command line:
-// "--port com1", "--port /dev/ttyUSB0", "--tcp 10.0.0.5:4001", as given
-// (to be made fit for the console with shownName).
+// The port or peer as the operator names it on the command line, as typed
+// (shownArgument): "--port com1", "--port /dev/ttyUSB0", "--tcp 10.0.0.5:4001".
 std::string portOption(const LinkSettings& settings);
 
 }  // namespace scalecheck::console

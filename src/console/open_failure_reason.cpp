@@ -44,20 +44,6 @@ constexpr auto kTheyTakeData = cp1251(". Они могут забирать да
 constexpr auto kNoTarget = cp1251("(нет такого устройства)");
 constexpr auto kNoPortsListed = cp1251("Последовательные порты не найдены.\r\n");
 
-// A port's description: Windows gives it in Windows-1251 (the device
-// manager's friendly name, "Последовательный порт (COM1)" on a Russian
-// system), so its Cyrillic letters are shown too; any other byte that is no
-// printable ASCII shows as '?'.
-std::string shownDescription(const std::string& description) {
-  std::string text = description;
-  for (char& c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    const bool cyrillic = byte >= 0xC0 || byte == 0xA8 || byte == 0xB8;  // А..я, Ё, ё
-    if ((byte < 0x20 || byte > 0x7E) && !cyrillic) c = '?';
-  }
-  return text;
-}
-
 std::string holderList(const std::vector<DeviceHolder>& holders) {
   std::string list;
   for (const DeviceHolder& holder : holders) {

@@ -110,7 +110,7 @@ std::string causeTraceText(const PollReport& report) {
 }
 
 std::string detectSuggestion(const LinkSettings& settings) {
-  return kSuggestion.c_str() + shownArgument(portOption(settings)) + " --detect";
+  return kSuggestion.c_str() + portOption(settings) + " --detect";
 }
 
 }  // namespace scalecheck::console

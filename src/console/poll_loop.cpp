@@ -84,7 +84,6 @@ void runPollLoop(ScaleLink& link, platform::Console& console, platform::Clock& c
         listener == nullptr || listener->pollsShownByTheLoop() ? &console : nullptr;
     if (outcome.gotReading) {
       showReading(outcome.reading, outcome.endedAt, screen, measurementLog);
-      outcome.mode = outcome.reading.acquisitionMode;
     } else {
       outcome.errorDetail = showError(link, screen);
     }

@@ -20,11 +20,10 @@ bool leaveRequested(platform::Console& console);
 // How one poll went.
 struct PollOutcome {
   bool gotReading = false;
-  AcquisitionMode mode = AcquisitionMode::kNone;  // with a reading: how it came
-  WeightReading reading;                          // with a reading: the reading
-  std::int32_t errorDetail = 0;                   // without: the detail shown (100 + code), or 0
-  PollReport report;                              // what the poll heard, and why it failed
-  platform::CalendarTime endedAt;                 // when it ended; a reading's record has it too
+  WeightReading reading;           // with a reading: the reading, and how it came
+  std::int32_t errorDetail = 0;    // without: the detail shown (100 + code), or 0
+  PollReport report;               // what the poll heard, and why it failed
+  platform::CalendarTime endedAt;  // when it ended; a reading's record has it too
 };
 
 // Told of each poll as the loop runs, to count, trace or end the run.

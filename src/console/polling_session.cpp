@@ -81,7 +81,7 @@ void traceHeading(TrafficTrace& trace, platform::Clock& clock, const ScaleLink& 
 
 std::string outcomeNote(std::uint64_t poll, const PollOutcome& outcome) {
   std::string note = "poll " + std::to_string(poll) + ": ";
-  if (outcome.gotReading) return note + "reading " + wayName(outcome.mode);
+  if (outcome.gotReading) return note + "reading " + wayName(outcome.reading.acquisitionMode);
   note += "failed";
   if (outcome.errorDetail != 0) note += ", " + std::to_string(outcome.errorDetail);
   const std::string cause = causeTraceText(outcome.report);
@@ -93,14 +93,9 @@ std::string outcomeNote(std::uint64_t poll, const PollOutcome& outcome) {
 // that changed, and ends the run at the limit.
 class SessionPolls final : public PollListener {
  public:
-  SessionPolls(const ScaleLink& link, platform::Console& console, FileWatch& files,
-               TrafficTrace* trace, RunEvents* events, std::uint32_t limit)
-      : link_(link),
-        console_(console),
-        files_(files),
-        trace_(trace),
-        events_(events),
-        limit_(limit) {}
+  SessionPolls(platform::Console& console, FileWatch& files, TrafficTrace* trace, RunEvents* events,
+               std::uint32_t limit)
+      : console_(console), files_(files), trace_(trace), events_(events), limit_(limit) {}
 
   void pollStarting() override {
     if (trace_ != nullptr) trace_->note("poll " + std::to_string(tally_.polls() + 1));
@@ -110,12 +105,12 @@ class SessionPolls final : public PollListener {
 
   bool pollEnded(const PollOutcome& outcome) override {
     if (outcome.gotReading) {
-      tally_.noteReading(outcome.mode);
+      tally_.noteReading(outcome.reading.acquisitionMode);
     } else {
       tally_.noteFailure(outcome.errorDetail, outcome.report);
     }
     if (trace_ != nullptr) trace_->note(outcomeNote(tally_.polls(), outcome));
-    if (events_ != nullptr) events_->polled(outcome, link_);
+    if (events_ != nullptr) events_->polled(outcome);
     checkFiles();
     return limit_ == 0 || tally_.polls() < limit_;
   }
@@ -131,7 +126,6 @@ class SessionPolls final : public PollListener {
   const PollTally& tally() const { return tally_; }
 
  private:
-  const ScaleLink& link_;
   platform::Console& console_;
   FileWatch& files_;
   TrafficTrace* trace_;
@@ -169,12 +163,12 @@ PollTally pollUntilTheEnd(ScaleLink& link, platform::Console& console, platform:
   if (trace.file) watch.watch(*trace.file, options.tracePath);
   std::unique_ptr<RunEvents> events;
   if (options.events) {
-    events = std::make_unique<RunEvents>(console, services.clock);
+    events = std::make_unique<RunEvents>(console, services.clock, link);
     events->started(linkDescription(link));
     link.observeConnection(events.get());
   }
 
-  SessionPolls polls(link, console, watch, trace.writer.get(), events.get(), options.pollLimit);
+  SessionPolls polls(console, watch, trace.writer.get(), events.get(), options.pollLimit);
   polls.checkFiles();  // a trace file unwritable from its first line
   runPollLoop(link, console, services.clock, measurementLog, &polls);
   link.observeTraffic(nullptr);

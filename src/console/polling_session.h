@@ -39,8 +39,8 @@ SessionEnd runPollingSession(ScaleLink& link, platform::Console& console,
 // and a line saying why, and false.
 bool openOrExplain(ScaleLink& link, platform::Console& console, PortFacts& ports);
 
-// What the link reaches, for messages and the trace (ASCII):
-// "/dev/ttyUSB0, 9600,None,8,1" or "10.0.0.5:4001 (TCP)".
+// What the link reaches, for messages (Windows-1251, the port as typed; the
+// trace makes it ASCII): "/dev/ttyUSB0, 9600,None,8,1" or "10.0.0.5:4001 (TCP)".
 std::string linkDescription(const ScaleLink& link);
 
 }  // namespace scalecheck::console

@@ -68,9 +68,7 @@ int runFromCommandLine(const CommandLine& line, platform::Console& console,
   options.tracePath = line.tracePath;
   options.events = line.events;
   options.readingsOnNewLine = true;
-  const SessionEnd end = runPollingSession(link, console, services, ports, options);
-  link.close();
-  return exitStatusOf(end);
+  return exitStatusOf(runPollingSession(link, console, services, ports, options));
 }
 
 }  // namespace

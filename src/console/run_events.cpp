@@ -87,26 +87,24 @@ std::string pollEvent(const PollOutcome& outcome) {
   return causeHasOsReason(report.cause) ? withReason(words, report.osError) : words;
 }
 
-RunEvents::RunEvents(platform::Console& console, platform::Clock& clock)
-    : console_(console), clock_(clock) {}
+RunEvents::RunEvents(platform::Console& console, platform::Clock& clock, const ScaleLink& link)
+    : console_(console), clock_(clock), link_(link) {}
 
 void RunEvents::started(const std::string& link) {
   write(clock_.localTime(), "start " + link);
 }
 
-void RunEvents::polled(const PollOutcome& outcome, const ScaleLink& link) {
-  if (!lost_ && link.connectionLost()) {
-    lost_ = true;
+void RunEvents::polled(const PollOutcome& outcome) {
+  if (!lostAt_ && link_.connectionLost()) {
     lostAt_ = clock_.tickCount64();
     const PollCause cause =
-        link.transport().reachesNetworkPeer() ? PollCause::kPeerClosed : PollCause::kDeviceGone;
+        link_.transport().reachesNetworkPeer() ? PollCause::kPeerClosed : PollCause::kDeviceGone;
     write(outcome.endedAt,
-          withReason("port-lost " + causeKeyword(cause, FrameRejection::kNone), link.osError()));
+          withReason("port-lost " + causeKeyword(cause, FrameRejection::kNone), link_.osError()));
   }
   const PollReport& report = outcome.report;
   if (report.cause == PollCause::kNotOpened &&
-      (!reopenFailureTold_ || !sameError(report.osError, reopenFailure_))) {
-    reopenFailureTold_ = true;
+      (!reopenFailure_ || !sameError(report.osError, *reopenFailure_))) {
     reopenFailure_ = report.osError;
     write(outcome.endedAt,
           withReason("reopen-failed " + std::to_string(outcome.errorDetail), report.osError));
@@ -136,9 +134,9 @@ void RunEvents::ended(const PollTally& tally) {
 
 void RunEvents::connectionReopened() {
   std::string event = "reopened";
-  if (lost_) event += " after " + std::to_string(clock_.tickCount64() - lostAt_) + " ms";
-  lost_ = false;
-  reopenFailureTold_ = false;
+  if (lostAt_) event += " after " + std::to_string(clock_.tickCount64() - *lostAt_) + " ms";
+  lostAt_.reset();
+  reopenFailure_.reset();
   write(clock_.localTime(), event);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,14 +25,15 @@ namespace scalecheck::console {
 // of their own when they change.
 class RunEvents final : public ConnectionObserver {
  public:
-  RunEvents(platform::Console& console, platform::Clock& clock);
+  // `link` is the link polled, whose losses are told.
+  RunEvents(platform::Console& console, platform::Clock& clock, const ScaleLink& link);
 
   // "start LINK"
   void started(const std::string& link);
   // After each poll: "port-lost CAUSE REASON" when the connection was
   // found lost, "reopen-failed DETAIL REASON" when a reopen failed for
   // another reason than the last told, then the poll's own line.
-  void polled(const PollOutcome& outcome, const ScaleLink& link);
+  void polled(const PollOutcome& outcome);
   // "log-unwritable FILE REASON", "log-writable FILE"
   void filesChanged(const std::vector<FileWatch::Change>& changes);
   // "end polls N readings N failures N"
@@ -44,12 +46,12 @@ class RunEvents final : public ConnectionObserver {
 
   platform::Console& console_;
   platform::Clock& clock_;
-  bool lost_ = false;         // a loss was told, and no reopen since
-  std::uint64_t lostAt_ = 0;  // the tick it was found at
+  const ScaleLink& link_;
+  // The tick a loss was found at, while no reopen has followed it.
+  std::optional<std::uint64_t> lostAt_;
   // Reopens fail once a poll while the device is away: told once, and
   // again only when the OS gives another reason (busy instead of missing).
-  bool reopenFailureTold_ = false;
-  platform::OsError reopenFailure_;
+  std::optional<platform::OsError> reopenFailure_;
 };
 
 // "2026-12-09 14:03:05.123"

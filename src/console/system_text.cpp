@@ -30,6 +30,13 @@ std::string shownArgument(const std::string& argument) {
   });
 }
 
+std::string shownDescription(const std::string& description) {
+  return withQuestionMarks(description, [](unsigned char byte) {
+    const bool cyrillic = byte >= 0xC0 || byte == 0xA8 || byte == 0xB8;  // А..я, Ё, ё
+    return (byte < 0x20 || byte > 0x7E) && !cyrillic;
+  });
+}
+
 std::string osText(const platform::OsError& error) {
   std::string text = platform::osErrorText(error);
   for (char& c : text) {

@@ -18,6 +18,12 @@ std::string shownName(const std::string& name);
 // argumentAs1251), control characters as '?' like shownName's.
 std::string shownArgument(const std::string& argument);
 
+// A port's description: Windows gives it in Windows-1251 (the device
+// manager's friendly name, "Последовательный порт (COM1)" on a Russian
+// system), so its Cyrillic letters are shown too; any other byte that is no
+// printable ASCII shows as '?'.
+std::string shownDescription(const std::string& description);
+
 // The OS's description of an error on one line, without a closing full stop.
 std::string osText(const platform::OsError& error);
 
