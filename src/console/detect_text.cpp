@@ -71,10 +71,6 @@ std::string settingText(const LinkSettings& link, const LineSetting& line) {
   return lineSettingsText(withLine(link, line));
 }
 
-bool clean(const LineErrorCounts& errors) {
-  return errors.parity == 0 && errors.frame == 0 && errors.breaks == 0;
-}
-
 std::string heardText(const ProbeOutcome& outcome) {
   const PollReport& heard = outcome.heard;
   std::string text = kBytes.c_str() + std::to_string(heard.bytesHeard);
@@ -118,7 +114,7 @@ std::string alikeText(const ScanVerdict& verdict, const LinkSettings& link) {
   bool someWithErrors = false;
   for (const ProbeOutcome& other : verdict.alike) {
     text += (text.empty() ? kAlsoRead.c_str() : ", ") + settingText(link, other.probe.line);
-    if (!clean(other.lineErrors)) {
+    if (!other.lineErrors.clean()) {
       text += kWithErrors.c_str();
       someWithErrors = true;
     }

@@ -95,17 +95,11 @@ std::string causeKeyword(PollCause cause, FrameRejection rejection) {
   return nameOf(cause, rejection, kCauseKeywords, kRejectionKeywords);
 }
 
-bool causeHasOsReason(PollCause cause) {
-  return cause == PollCause::kDeviceGone || cause == PollCause::kNotOpened ||
-         cause == PollCause::kPeerClosed;
-}
-
 std::string causeTraceText(const PollReport& report) {
   const std::string text =
       nameOf(report.cause, report.rejection, kCauseTraceTexts, kRejectionTraceTexts);
   // The OS's reason, made ASCII as the trace is.
-  const std::string reason =
-      causeHasOsReason(report.cause) ? shownName(osText(report.osError)) : "";
+  const std::string reason = lostConnection(report.cause) ? shownName(osText(report.osError)) : "";
   return reason.empty() ? text : text + ": " + reason;
 }
 

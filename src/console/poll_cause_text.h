@@ -19,10 +19,6 @@ std::string causeTraceText(const PollReport& report);
 // "frame-no-unit", "device-gone". Empty for a reading.
 std::string causeKeyword(PollCause cause, FrameRejection rejection);
 
-// Whether the link was lost or could not be opened, so that the OS's
-// error (the report's osError) says why.
-bool causeHasOsReason(PollCause cause);
-
 // The line said at the end of a run in which bytes came but made no frame:
 // the line settings are likely wrong, and the command that finds them names
 // the port as the operator does ("--port com1", "--tcp 10.0.0.5:4001").

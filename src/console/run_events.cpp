@@ -84,7 +84,7 @@ std::string pollEvent(const PollOutcome& outcome) {
   std::string cause = causeKeyword(report.cause, report.rejection);
   if (cause.empty()) cause = "-";
   const std::string words = "failed " + std::to_string(outcome.errorDetail) + " " + cause;
-  return causeHasOsReason(report.cause) ? withReason(words, report.osError) : words;
+  return lostConnection(report.cause) ? withReason(words, report.osError) : words;
 }
 
 RunEvents::RunEvents(platform::Console& console, platform::Clock& clock, const ScaleLink& link)
@@ -97,8 +97,7 @@ void RunEvents::started(const std::string& link) {
 void RunEvents::polled(const PollOutcome& outcome) {
   if (!lostAt_ && link_.connectionLost()) {
     lostAt_ = clock_.tickCount64();
-    const PollCause cause =
-        link_.transport().reachesNetworkPeer() ? PollCause::kPeerClosed : PollCause::kDeviceGone;
+    const PollCause cause = lossCause(link_.transport());
     write(outcome.endedAt,
           withReason("port-lost " + causeKeyword(cause, FrameRejection::kNone), link_.osError()));
   }
